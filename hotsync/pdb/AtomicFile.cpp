@@ -1,0 +1,88 @@
+// Atomic replacement of a file: temporary beside the target, fsync, rename, and an
+// fsync of the directory so that the rename itself survives a crash.
+#include "hotsync/pdb/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace tallimor {
+namespace {
+
+std::string DirectoryOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+void SyncDirectory(const std::string& path) {
+  const int dir = ::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return;
+  ::fsync(dir);  // best effort: some file systems refuse fsync on directories
+  ::close(dir);
+}
+
+Result Fail(std::string* error, const std::string& what, int err) {
+  if (error) *error = what + ": " + std::strerror(err);
+  return kErrWrite;
+}
+
+}  // namespace
+
+Result AtomicFile::Write(const std::string& path, const std::uint8_t* data, std::size_t size,
+                         std::string* error) {
+  std::string pattern = path + ".tmp-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return Fail(error, "cannot create a temporary file beside " + path, errno);
+  const std::string tempPath(name.data());
+
+  mode_t mode = 0644;
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+
+  auto abandon = [&](const std::string& what) {
+    const int err = errno;
+    ::close(fd);
+    ::unlink(tempPath.c_str());
+    return Fail(error, what, err);
+  };
+
+  if (::fchmod(fd, mode) != 0) return abandon("cannot set the permissions of " + tempPath);
+  std::size_t written = 0;
+  while (written < size) {
+    const ssize_t n = ::write(fd, data + written, size - written);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return abandon("cannot write " + tempPath);
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0) return abandon("cannot flush " + tempPath);
+  if (::close(fd) != 0) {
+    const int err = errno;
+    ::unlink(tempPath.c_str());
+    return Fail(error, "cannot close " + tempPath, err);
+  }
+  if (::rename(tempPath.c_str(), path.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(tempPath.c_str());
+    return Fail(error, "cannot replace " + path, err);
+  }
+  SyncDirectory(path);
+  return kOk;
+}
+
+Result AtomicFile::Remove(const std::string& path, std::string* error) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Fail(error, "cannot remove " + path, errno);
+  SyncDirectory(path);
+  return kOk;
+}
+
+}  // namespace tallimor

@@ -1,0 +1,178 @@
+// Parsing of the Palm database file format. Layout (all big-endian): a 78-byte
+// header, a list of 8-byte record entries (offset, attributes, 24-bit unique id) or
+// 10-byte resource entries (type, id, offset), usually two pad bytes, then the app
+// info block, the sort info block and the records, each running up to the next.
+#include "hotsync/pdb/PdbReader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace tallimor {
+namespace {
+
+std::uint16_t Get16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+std::uint32_t Get32(const std::uint8_t* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+         std::uint32_t(p[3]);
+}
+
+Result Fail(std::string* error, Result code, const std::string& text) {
+  if (error) *error = text;
+  return code;
+}
+
+// One block of the file body: where it starts, and what to call it in messages.
+struct Block {
+  std::uint32_t offset;
+  std::string what;
+  Result code;
+};
+
+}  // namespace
+
+Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* out, std::string* error) {
+  if (out == nullptr || (bytes == nullptr && size != 0)) return Fail(error, kErrNullArgument, "no buffer");
+  if (size < kPdbHeaderSize) {
+    return Fail(error, kErrReadHeader,
+                "the file is " + std::to_string(size) + " bytes, shorter than the 78-byte header");
+  }
+  const std::uint8_t* nul = static_cast<const std::uint8_t*>(std::memchr(bytes, 0, 32));
+  if (nul == nullptr) return Fail(error, kErrReadHeader, "the database name is not NUL-terminated");
+
+  PdbFile file;
+  PdbHeader& h = file.header;
+  h.name.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(nul - bytes));
+  h.attributes = Get16(bytes + 32);
+  h.version = Get16(bytes + 34);
+  h.creationDate = Get32(bytes + 36);
+  h.modificationDate = Get32(bytes + 40);
+  h.backupDate = Get32(bytes + 44);
+  h.modificationNumber = Get32(bytes + 48);
+  const std::uint32_t appInfoOffset = Get32(bytes + 52);
+  const std::uint32_t sortInfoOffset = Get32(bytes + 56);
+  h.type = Get32(bytes + 60);
+  h.creator = Get32(bytes + 64);
+  h.uniqueIdSeed = Get32(bytes + 68);
+  const std::uint32_t nextRecordList = Get32(bytes + 72);
+  const std::size_t count = Get16(bytes + 76);
+  if (nextRecordList != 0) {
+    return Fail(error, kErrReadHeader, "the record list continues in a second list, which is not supported");
+  }
+
+  const bool resources = file.isResourceDatabase();
+  const std::size_t entrySize = resources ? 10 : 8;
+  const std::size_t listEnd = kPdbHeaderSize + count * entrySize;
+  if (listEnd > size) {
+    return Fail(error, kErrReadRecordHeader,
+                "the list of " + std::to_string(count) + (resources ? " resources" : " records") +
+                    " ends at byte " + std::to_string(listEnd) + ", past the end of the " +
+                    std::to_string(size) + "-byte file");
+  }
+
+  // The body blocks in file order; each runs up to the start of the next one.
+  std::vector<Block> blocks;
+  blocks.reserve(count + 2);
+  if (appInfoOffset != 0) blocks.push_back({appInfoOffset, "the app info block", kErrReadAppInfo});
+  if (sortInfoOffset != 0) blocks.push_back({sortInfoOffset, "the sort info block", kErrReadSortInfo});
+  if (resources) file.resources.resize(count); else file.records.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint8_t* e = bytes + kPdbHeaderSize + i * entrySize;
+    if (resources) {
+      file.resources[i].type = Get32(e);
+      file.resources[i].id = Get16(e + 4);
+      blocks.push_back({Get32(e + 6), "resource " + std::to_string(i), kErrReadRecordHeader});
+    } else {
+      file.records[i].attributes = e[4];
+      file.records[i].uniqueId = (std::uint32_t(e[5]) << 16) | (std::uint32_t(e[6]) << 8) | e[7];
+      blocks.push_back({Get32(e), "record " + std::to_string(i), kErrReadRecordHeader});
+    }
+  }
+
+  std::size_t previous = listEnd;
+  for (std::size_t b = 0; b < blocks.size(); ++b) {
+    const Block& block = blocks[b];
+    if (block.offset < listEnd) {
+      return Fail(error, block.code,
+                  block.what + " starts at byte " + std::to_string(block.offset) +
+                      ", inside the header and entry list");
+    }
+    if (block.offset > size) {
+      return Fail(error, block.code,
+                  block.what + " starts at byte " + std::to_string(block.offset) + ", past the end of the " +
+                      std::to_string(size) + "-byte file");
+    }
+    if (block.offset < previous) {
+      return Fail(error, block.code,
+                  block.what + " starts at byte " + std::to_string(block.offset) +
+                      ", before the block ahead of it in the file (blocks overlap or are out of order)");
+    }
+    previous = block.offset;
+    const std::size_t end = (b + 1 < blocks.size()) ? std::max<std::size_t>(blocks[b + 1].offset, block.offset)
+                                                   : size;
+    // A following block that starts past the end is reported when its turn comes.
+    const std::size_t clampedEnd = std::min(end, size);
+    const std::size_t length = clampedEnd - block.offset;
+    if (length > kPdbMaxBlockSize) {
+      return Fail(error, block.code,
+                  block.what + " is " + std::to_string(length) + " bytes, more than the 65,535 a handheld can hold");
+    }
+    std::vector<std::uint8_t> data(bytes + block.offset, bytes + clampedEnd);
+    if (block.code == kErrReadAppInfo) {
+      file.appInfo = std::move(data);
+    } else if (block.code == kErrReadSortInfo) {
+      file.sortInfo = std::move(data);
+    } else {
+      const std::size_t index = b - (appInfoOffset != 0 ? 1 : 0) - (sortInfoOffset != 0 ? 1 : 0);
+      if (resources) file.resources[index].data = std::move(data);
+      else file.records[index].data = std::move(data);
+    }
+  }
+
+  *out = std::move(file);
+  return kOk;
+}
+
+Result PdbReader::ReadFile(const std::string& path, PdbFile* out, std::string* error) {
+  if (out == nullptr) return Fail(error, kErrNullArgument, "no output");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error, kErrOpenFailed, path + ": " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail(error, kErrOpenFailed, path + ": not a regular file");
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
+    ::close(fd);
+    return Fail(error, kErrReadFailed,
+                path + ": " + std::to_string(st.st_size) + " bytes is too large for a handheld database");
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  std::size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return Fail(error, kErrReadFailed, path + ": " + std::strerror(err));
+    }
+    if (n == 0) break;  // the file shrank under us: parse what is there
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  bytes.resize(got);
+  std::string detail;
+  const Result result = Parse(bytes.data(), bytes.size(), out, &detail);
+  if (result != kOk && error) *error = path + ": " + detail;
+  return result;
+}
+
+}  // namespace tallimor
