@@ -1,0 +1,49 @@
+// The desktop program's string table: every text that the user interface shows, kept
+// under a numeric id as the program's resources number them. Code refers to texts only
+// by id; the texts are UTF-8 here and reach the widgets unchanged.
+#pragma once
+
+#include <string_view>
+
+namespace tallimor {
+
+// Ids of the table's texts, named for their use. Command prompts live under the
+// command's own id (see CommandIds.h).
+inline constexpr int kIdsAppTitle = 128;           // caption of every message box
+inline constexpr int kIdsPositionPane = 129;       // sizes the status bar's position pane
+inline constexpr int kIdsHotSyncStarted = 130;
+inline constexpr int kIdsHotSyncEnded = 131;
+inline constexpr int kIdsHotSyncFailed = 133;
+inline constexpr int kIdsChangeCategory = 134;
+inline constexpr int kIdsHotSyncRefused = 135;
+inline constexpr int kIdsRestoreConfirm = 136;
+inline constexpr int kIdsCategoryLimit = 138;
+inline constexpr int kIdsEnterMemo = 141;
+inline constexpr int kIdsNewCategory = 142;
+inline constexpr int kIdsSelectBeforeDelete = 143;
+inline constexpr int kIdsSelectBeforeRename = 144;
+inline constexpr int kIdsEnterCategoryName = 145;
+inline constexpr int kIdsRenameCategory = 146;
+inline constexpr int kIdsDeleteMemoConfirm = 147;
+inline constexpr int kIdsDeleteMemoCaption = 148;
+inline constexpr int kIdsWrongPassword = 149;
+inline constexpr int kIdsSaveFailed = 170;         // Save All could not write the file
+inline constexpr int kIdsSaveFailedHotSync = 171;  // HotSync start could not write the file
+inline constexpr int kIdsSaveFailedExit = 172;     // exit could not write: give edits up?
+inline constexpr int kIdsSaveFailedSwitch = 173;   // user switch could not write: give edits up?
+inline constexpr int kIdsPasswordNotCp932 = 174;
+inline constexpr int kIdsAboutVersion = 175;       // "%1" is the version
+inline constexpr int kIdsRestoreFailed = 176;
+inline constexpr int kIdsNoNotifySocket = 177;     // start-up could not open the HotSync socket
+inline constexpr int kIdsSaveFailedDetail = 178;   // "%1" is the result code
+inline constexpr int kIdsAppName = 57344;
+inline constexpr int kIdsIdle = 57345;             // message pane text when nothing is going on
+
+// The text stored under `id`; an empty view for an id the table does not hold.
+std::string_view LoadString(int id);
+
+// Every id of the table in ascending order, for tests that walk it.
+int StringTableSize();
+int StringTableIdAt(int position);
+
+}  // namespace tallimor
