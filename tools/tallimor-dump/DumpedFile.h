@@ -1,0 +1,35 @@
+// DumpedFile: everything tallimor-dump shows of a record file, read once: the
+// header, both info blocks, the category table found in the app info data and
+// the records in file order, with the result of the read.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/CPCategoryTable.h"
+#include "store/CPRecord.h"
+#include "store/RecordFileFormat.h"
+#include "store/ResultCodes.h"
+
+namespace tallimor {
+
+struct DumpedFile {
+  bool headerRead = false;                        // false when the header could not be read
+  RecordFileContents contents;                    // header and blocks as read
+  std::vector<std::unique_ptr<CPRecord>> records;  // in file order
+  bool hasCategories = false;                     // app info data holds a category table
+  CPCategoryTable categories;                     // loaded from the app info data
+  Result readResult = kOk;                        // first error of the file read
+  Result categoryResult = kOk;                    // error of loading the category table
+  std::string openError;                          // why the file could not be opened
+};
+
+// Reads the record file at `path` into `out`. The file is read without taking
+// its lock: record files are only ever replaced whole, so a reader sees one
+// complete version. A category table is looked for when the app info data holds
+// at least its 276 bytes. Returns the first error (the read's, else the table's);
+// kErrOpenFailed when the file cannot be opened or is not a regular file.
+Result ReadDumpedFile(const std::string& path, DumpedFile& out);
+
+}  // namespace tallimor
