@@ -1,0 +1,111 @@
+// Test helpers for the window-message transport: private runtime directories and a
+// stand-in desktop program.
+#include "notifier/tests/TestSupport.h"
+
+#include <dirent.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <utility>
+
+#include "notifier/WindowMessageResult.h"
+
+namespace tallimor::testing {
+
+namespace {
+
+// Removes dir and what it holds: the tests leave only files and empty directories there.
+void RemoveTree(const std::string& dir) {
+  if (DIR* listing = opendir(dir.c_str())) {
+    while (dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      const std::string child = dir + "/" + name;
+      struct stat info {};
+      if (lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        chmod(child.c_str(), 0700);
+        RemoveTree(child);
+      } else {
+        unlink(child.c_str());
+      }
+    }
+    closedir(listing);
+  }
+  rmdir(dir.c_str());
+}
+
+}  // namespace
+
+ScopedRuntimeDir::ScopedRuntimeDir() {
+  char pattern[] = "/tmp/tallimor-test-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+  if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
+  setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
+}
+
+ScopedRuntimeDir::~ScopedRuntimeDir() {
+  if (saved_) {
+    setenv("XDG_RUNTIME_DIR", saved_->c_str(), 1);
+  } else {
+    unsetenv("XDG_RUNTIME_DIR");
+  }
+  RemoveTree(path_);
+}
+
+FakeDesktop::FakeDesktop(const char* className, Handler handler)
+    : handler_(std::move(handler)), listenResult_(server_.Listen(className)) {
+  if (listenResult_ != kOk) return;
+  if (pipe(wake_) != 0) throw std::runtime_error("pipe failed");
+  thread_ = std::thread(&FakeDesktop::Run, this);
+}
+
+FakeDesktop::~FakeDesktop() {
+  if (thread_.joinable()) {
+    const char stop = 's';
+    (void)!write(wake_[1], &stop, 1);
+    thread_.join();
+  }
+  for (int fd : wake_) {
+    if (fd >= 0) close(fd);
+  }
+}
+
+std::vector<WindowMessage> FakeDesktop::received() const {
+  std::lock_guard lock(mutex_);
+  return received_;
+}
+
+std::vector<Result> FakeDesktop::dropped() const {
+  std::lock_guard lock(mutex_);
+  return dropped_;
+}
+
+void FakeDesktop::Run() {
+  for (;;) {
+    pollfd waits[2] = {{server_.fd(), POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    if (poll(waits, 2, -1) < 0) continue;
+    if (waits[1].revents != 0) return;
+    PendingWindowMessage pending;
+    const Result accepted = server_.AcceptOne(&pending);
+    if (accepted == kWmNothingPending) continue;
+    if (accepted != kOk) {
+      std::lock_guard lock(mutex_);
+      dropped_.push_back(accepted);
+      continue;
+    }
+    // Recorded before the reply, so that a sender sees its message here once it returns.
+    {
+      std::lock_guard lock(mutex_);
+      received_.push_back(pending.message());
+    }
+    if (const std::optional<std::int64_t> answer = handler_(pending.message())) {
+      pending.Reply(*answer);
+    }
+  }
+}
+
+}  // namespace tallimor::testing
