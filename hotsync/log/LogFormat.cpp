@@ -4,6 +4,8 @@
 // with its trail byte, and a lead byte that has none is escaped.
 #include "hotsync/log/LogFormat.h"
 
+#include "store/Cp932Bytes.h"
+
 #include <algorithm>
 #include <charconv>
 #include <ctime>
@@ -41,7 +43,7 @@ int HexValue(char c) {
 std::size_t CutLength(std::string_view text, std::size_t max) {
   std::size_t i = 0;
   while (i < text.size()) {
-    const bool pair = LogFormat::IsLeadByte(static_cast<unsigned char>(text[i])) &&
+    const bool pair = IsCp932LeadByte(static_cast<unsigned char>(text[i])) &&
                       i + 1 < text.size() &&
                       LogFormat::IsTrailByte(static_cast<unsigned char>(text[i + 1]));
     const std::size_t width = pair ? 2 : 1;
@@ -60,10 +62,6 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
 }
 
 }  // namespace
-
-bool LogFormat::IsLeadByte(unsigned char b) {
-  return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 bool LogFormat::IsTrailByte(unsigned char b) {
   return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
@@ -84,7 +82,7 @@ std::string LogFormat::Escape(std::string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
-    if (IsLeadByte(b) && i + 1 < text.size() &&
+    if (IsCp932LeadByte(b) && i + 1 < text.size() &&
         IsTrailByte(static_cast<unsigned char>(text[i + 1]))) {
       out += text[i];
       out += text[++i];
@@ -96,7 +94,7 @@ std::string LogFormat::Escape(std::string_view text) {
       out += "\\r";
     } else if (b == '\t') {
       out += "\\t";
-    } else if (b < 0x20 || b == 0x7F || IsLeadByte(b)) {
+    } else if (b < 0x20 || b == 0x7F || IsCp932LeadByte(b)) {
       out += "\\x";
       out += kHex[b >> 4];
       out += kHex[b & 0x0F];
@@ -112,7 +110,7 @@ std::string LogFormat::Unescape(std::string_view line) {
   out.reserve(line.size());
   for (std::size_t i = 0; i < line.size(); ++i) {
     const auto b = static_cast<unsigned char>(line[i]);
-    if (IsLeadByte(b) && i + 1 < line.size()) {
+    if (IsCp932LeadByte(b) && i + 1 < line.size()) {
       out += line[i];
       out += line[++i];
       continue;

@@ -64,9 +64,7 @@ class LogFormat {
   // Never fails.
   static std::vector<LogRun> Parse(std::string_view data);
 
-  // Whether byte b starts a double-byte character of code page 932, and whether b
-  // may be its second byte.
-  static bool IsLeadByte(unsigned char b);
+  // Whether byte b may be the second byte of a code page 932 double-byte character.
   static bool IsTrailByte(unsigned char b);
 
   LogFormat() = delete;

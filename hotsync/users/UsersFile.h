@@ -1,0 +1,94 @@
+// The users file of the HotSync root: who the HotSync users are, where their
+// HotSync directories are, and their per-user 32-bit values. This is its one
+// reader and writer; UserData reaches the file only through it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/ResultCodes.h"
+
+namespace tallimor {
+
+// One per-user 32-bit value, named by section and key.
+struct UserValue {
+  std::string section;
+  std::string key;
+  std::int32_t value = 0;
+};
+
+// One HotSync user. Text is code page 932 bytes, as the handheld gives the name.
+struct HotSyncUser {
+  std::uint32_t id = 0;
+  std::string name;
+  std::string directory;          // one path component below the HotSync root
+  std::vector<UserValue> values;  // grouped by section, in the order first written
+};
+
+// The file is INI-like text:
+//
+//   # comment lines start with '#' or ';'
+//   [User 3141592]
+//   Name=Taro Yamada
+//   Directory=YamadaT
+//
+//   [User 3141592 Tallimore-Vexa]
+//   LastCategory=3
+//
+// One [User <id>] section per user, in the order users were added, with the name
+// and the directory; one [User <id> <section>] section per section of that user's
+// values, each key with a decimal value. In names, directories, section names and
+// keys, a byte outside printable ASCII, one of \ = [ ] # ; and a space at either
+// end are written \xHH, so any code page 932 text survives and every line stays
+// plain ASCII. Keys are matched without regard to case; spaces around keys and
+// values are ignored. Unknown sections and keys are ignored (and dropped when the
+// file is written again).
+class UsersFile {
+ public:
+  static constexpr std::size_t kMaxFileSize = 4u << 20;   // larger files are refused
+  static constexpr std::size_t kMaxUsers = 4096;
+  static constexpr std::size_t kMaxValuesPerUser = 256;
+  static constexpr std::size_t kMaxValues = 65536;        // in the whole file
+  static constexpr std::size_t kMaxNameBytes = 63;        // a 64-byte buffer with its NUL
+  static constexpr std::size_t kMaxDirectoryBytes = 255;  // one file name
+  static constexpr std::size_t kMaxKeyBytes = 255;        // sections and keys
+  static constexpr std::uint32_t kNoUser = 0xFFFFFFFFu;   // never a user id (-1 to callers)
+
+  // Reads users from file contents. Never fails: a user without a usable
+  // directory (empty, "." or "..", with '/' or a control byte, or one that an
+  // earlier user has, ignoring case), the reserved id, lines that cannot be read
+  // and anything beyond the limits above are skipped. A repeated [User <id>]
+  // section goes on with the user of the first; a later key wins.
+  static std::vector<HotSyncUser> Parse(std::string_view data);
+  // The file contents for users (which must satisfy the checks below).
+  static std::string Format(const std::vector<HotSyncUser>& users);
+
+  // Reads the file at path; a missing file gives no users and 0. Errors:
+  // kErrOpenFailed, kErrReadFailed, or kUsersErrFileTooLarge.
+  static Result Load(const std::string& path, std::vector<HotSyncUser>* users);
+  // Replaces the file at path atomically with users (temporary, fsync, rename).
+  static Result Save(const std::string& path, const std::vector<HotSyncUser>& users);
+
+  // Sets the value of value.section and value.key, replacing an equal pair or
+  // adding one after the last value of its section; false when the user already
+  // has kMaxValuesPerUser values.
+  static bool SetValue(std::vector<UserValue>& values, UserValue value);
+
+  // A user name may be 1 to 63 bytes without control bytes.
+  static bool IsValidName(std::string_view name);
+  // A directory is one safe path component (see Parse).
+  static bool IsValidDirectory(std::string_view directory);
+  // A section or key is 1 to 255 bytes without NUL.
+  static bool IsValidKey(std::string_view key);
+
+  // The escaping of the file's text, and its inverse (which keeps anything it
+  // does not know as it stands).
+  static std::string Escape(std::string_view text);
+  static std::string Unescape(std::string_view text);
+
+  UsersFile() = delete;
+};
+
+}  // namespace tallimor

@@ -1,0 +1,24 @@
+// Results of the HotSync users library beyond the shared codes of
+// store/ResultCodes.h. They are negative so that a failed name query can never be
+// mistaken for a name length.
+#pragma once
+
+#include "store/ResultCodes.h"
+
+namespace tallimor {
+
+inline constexpr Result kUsersErrUnknownUser = -3001;   // no user with that id
+inline constexpr Result kUsersErrBadIndex = -3002;      // index outside 0 to count - 1
+inline constexpr Result kUsersErrBadName = -3003;       // user name empty, too long or with control bytes
+inline constexpr Result kUsersErrNameTaken = -3004;     // a user of that name exists already
+inline constexpr Result kUsersErrIdTaken = -3005;       // a user with that id exists already
+inline constexpr Result kUsersErrBadId = -3006;         // the id 0xFFFFFFFF, which stands for no user
+inline constexpr Result kUsersErrBadKey = -3007;        // section or key empty or longer than 255 bytes
+inline constexpr Result kUsersErrTooMany = -3008;       // too many users, or values for one user
+inline constexpr Result kUsersErrFileTooLarge = -3009;  // the users file is larger than any real one
+inline constexpr Result kUsersErrNoDirectory = -3010;   // no free directory name for the user
+
+// One line of English for a result of this library or a shared one.
+const char* UsersResultMeaning(Result result);
+
+}  // namespace tallimor

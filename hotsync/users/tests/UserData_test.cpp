@@ -1,0 +1,273 @@
+// Tests of the user data library as the desktop program and the HotSync program
+// call it: the user list, names, the data path, per-user values, adding users on
+// a first HotSync, and several programs sharing one users file.
+#include "hotsync/users/UserData.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace tallimor {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UsersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "users-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    base_ = pattern;
+    root_ = (base_ / "HotSync").string() + "/";
+  }
+  void TearDown() override { fs::remove_all(base_); }
+
+  HotSyncUser Add(UserData& data, const std::string& name, std::uint32_t id) {
+    HotSyncUser user;
+    EXPECT_EQ(data.AddUser(name, id, &user), kOk) << name;
+    return user;
+  }
+  void WriteUsersFile(const std::string& text) {
+    fs::create_directories(root_);
+    std::ofstream(root_ + UserData::kUsersFileName, std::ios::binary) << text;
+  }
+
+  fs::path base_;
+  std::string root_;
+};
+
+using UsersLibrary = UsersTest;
+using UsersAdd = UsersTest;
+
+TEST_F(UsersLibrary, AnEmptyRootHasNoUsers) {
+  UserData data(root_);
+  EXPECT_EQ(data.UserCount(), 0);
+  std::uint32_t id = 99;
+  EXPECT_EQ(data.UserIdAt(0, &id), kUsersErrBadIndex);
+  EXPECT_EQ(data.UserIdAt(-1, &id), kUsersErrBadIndex);
+  EXPECT_FALSE(fs::exists(root_));  // reading creates nothing
+}
+
+TEST_F(UsersLibrary, UsersAreListedInTheOrderTheyWereAdded) {
+  UserData data(root_);
+  Add(data, "Taro Yamada", 300);
+  Add(data, "Hanako Sato", 100);
+  ASSERT_EQ(data.UserCount(), 2);
+  std::uint32_t id = 0;
+  ASSERT_EQ(data.UserIdAt(0, &id), kOk);
+  EXPECT_EQ(id, 300u);
+  ASSERT_EQ(data.UserIdAt(1, &id), kOk);
+  EXPECT_EQ(id, 100u);
+}
+
+TEST_F(UsersLibrary, NameQuerySucceedsExactlyWhenTheResultEqualsTheLengthLeft) {
+  UserData data(root_);
+  Add(data, "Taro Yamada", 300);
+  char name[64];
+  std::uint16_t length = 64;
+  EXPECT_EQ(data.UserName(300, name, &length), 11);
+  EXPECT_EQ(length, 11);
+  EXPECT_STREQ(name, "Taro Yamada");
+
+  length = 64;
+  const Result unknown = data.UserName(301, name, &length);
+  EXPECT_NE(unknown, static_cast<Result>(length));
+
+  length = 5;
+  const Result small = data.UserName(300, name, &length);
+  EXPECT_EQ(small, kErrBufferTooSmall);
+  EXPECT_EQ(length, 12);
+  EXPECT_NE(small, static_cast<Result>(length));
+}
+
+TEST_F(UsersLibrary, RootAndDirectoryCallsSharingOneBufferMakeTheDataPath) {
+  UserData data(root_);
+  const HotSyncUser user = Add(data, "Taro Yamada", 300);
+  // The desktop program's sequence: one 256-byte buffer and one length word.
+  char buffer[256];
+  std::uint16_t length = 256;
+  data.RootDirectory(buffer, &length);
+  std::string path = buffer;
+  data.UserDirectory(300, buffer, &length);
+  path += buffer;
+  EXPECT_EQ(path, root_ + "YamadaT");
+  EXPECT_TRUE(fs::is_directory(path));
+
+  length = 256;
+  EXPECT_EQ(data.UserDirectory(301, buffer, &length), kUsersErrUnknownUser);
+  EXPECT_STREQ(buffer, "");
+  length = 4;
+  EXPECT_EQ(data.RootDirectory(buffer, &length), kErrBufferTooSmall);
+  EXPECT_EQ(length, root_.size() + 1);
+  EXPECT_STREQ(buffer, "");
+}
+
+TEST_F(UsersLibrary, PerUserValuesPersistPerUserWithADefault) {
+  {
+    UserData data(root_);
+    Add(data, "Taro Yamada", 300);
+    Add(data, "Hanako Sato", 100);
+    std::int32_t value = 0;
+    EXPECT_EQ(data.ReadValue(300, "Tallimore-Vexa", "LastCategory", &value, -1), kOk);
+    EXPECT_EQ(value, -1);
+    ASSERT_EQ(data.WriteValue(300, "Tallimore-Vexa", "LastCategory", 3), kOk);
+    ASSERT_EQ(data.WriteValue(300, "Tallimore-Vexa", "LastCategory", 4), kOk);
+    EXPECT_EQ(data.WriteValue(999, "Tallimore-Vexa", "LastCategory", 4), kUsersErrUnknownUser);
+    EXPECT_EQ(data.WriteValue(300, "", "LastCategory", 4), kUsersErrBadKey);
+  }
+  UserData later(root_);
+  std::int32_t value = 0;
+  EXPECT_EQ(later.ReadValue(300, "Tallimore-Vexa", "LastCategory", &value, -1), kOk);
+  EXPECT_EQ(value, 4);
+  EXPECT_EQ(later.ReadValue(100, "Tallimore-Vexa", "LastCategory", &value, -1), kOk);
+  EXPECT_EQ(value, -1);
+  EXPECT_EQ(later.ReadValue(999, "Tallimore-Vexa", "LastCategory", &value, -5),
+            kUsersErrUnknownUser);
+  EXPECT_EQ(value, -5);
+}
+
+TEST_F(UsersLibrary, ChangesByAnotherProgramAreSeenAtTheNextCall) {
+  UserData desktop(root_);
+  UserData hotsync(root_);
+  EXPECT_EQ(desktop.UserCount(), 0);
+  Add(hotsync, "Taro Yamada", 300);
+  EXPECT_EQ(desktop.UserCount(), 1);
+  ASSERT_EQ(desktop.WriteValue(300, "S", "K", 8), kOk);
+  std::int32_t value = 0;
+  EXPECT_EQ(hotsync.ReadValue(300, "S", "K", &value, 0), kOk);
+  EXPECT_EQ(value, 8);
+}
+
+TEST_F(UsersLibrary, ConcurrentWritersLoseNoChange) {
+  {
+    UserData data(root_);
+    Add(data, "Taro Yamada", 300);
+  }
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  {
+    UserData data(root_);
+    const std::string prefix = child == 0 ? "child" : "parent";
+    for (int i = 0; i < 25; ++i) {
+      if (data.WriteValue(300, "S", (prefix + std::to_string(i)).c_str(), i) != kOk && child == 0) {
+        ::_exit(1);
+      }
+    }
+  }
+  if (child == 0) ::_exit(0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  UserData data(root_);
+  HotSyncUser user;
+  ASSERT_EQ(data.FindUser(300, &user), kOk);
+  EXPECT_EQ(user.values.size(), 50u);
+}
+
+TEST_F(UsersLibrary, TheUsersFileIsReplacedWholeAndNoTemporaryIsLeft) {
+  UserData data(root_);
+  Add(data, "Taro Yamada", 300);
+  struct stat before {};
+  ASSERT_EQ(::stat(data.usersFilePath().c_str(), &before), 0);
+  ASSERT_EQ(data.WriteValue(300, "S", "K", 1), kOk);
+  struct stat after {};
+  ASSERT_EQ(::stat(data.usersFilePath().c_str(), &after), 0);
+  EXPECT_NE(before.st_ino, after.st_ino);
+  for (const auto& entry : fs::directory_iterator(root_)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+  }
+}
+
+TEST_F(UsersLibrary, AnOversizedUsersFileIsRefusedAndNeverOverwritten) {
+  WriteUsersFile("[User 1]\nName=a\nDirectory=A\n" +
+                 std::string(UsersFile::kMaxFileSize, '#') + "\n");
+  UserData data(root_);
+  EXPECT_EQ(data.UserCount(), 0);
+  std::vector<HotSyncUser> users;
+  EXPECT_EQ(data.Users(&users), kUsersErrFileTooLarge);
+  EXPECT_EQ(data.WriteValue(1, "S", "K", 1), kUsersErrFileTooLarge);
+  HotSyncUser added;
+  EXPECT_EQ(data.AddUser("New", 0, &added), kUsersErrFileTooLarge);
+  EXPECT_GT(fs::file_size(data.usersFilePath()), UsersFile::kMaxFileSize);
+  EXPECT_STREQ(UsersResultMeaning(kUsersErrFileTooLarge),
+               "the HotSync users file is too large to be a users file");
+}
+
+TEST_F(UsersLibrary, AHostileFileCannotPointOutsideTheRoot) {
+  WriteUsersFile("[User 1]\nName=evil\nDirectory=..\n[User 2]\nName=ok\nDirectory=Ok\n");
+  UserData data(root_);
+  EXPECT_EQ(data.UserCount(), 1);
+  HotSyncUser user;
+  EXPECT_EQ(data.FindUser(1, &user), kUsersErrUnknownUser);
+  EXPECT_EQ(data.FindUserByName("ok", &user), kOk);
+  EXPECT_EQ(user.directory, "Ok");
+}
+
+TEST_F(UsersAdd, DirectoryNamesFollowTheUserName) {
+  EXPECT_EQ(UserData::DirectoryBaseFor("Taro Yamada"), "YamadaT");
+  EXPECT_EQ(UserData::DirectoryBaseFor("Cher"), "Cher");
+  EXPECT_EQ(UserData::DirectoryBaseFor("  Mary\tAnn  Smith "), "SmithM");
+  EXPECT_EQ(UserData::DirectoryBaseFor("Pat O'Brien"), "OBrienP");
+  EXPECT_EQ(UserData::DirectoryBaseFor("../../etc/passwd"), "etcpasswd");
+  // Only Japanese: nothing usable in a portable file name.
+  EXPECT_EQ(UserData::DirectoryBaseFor("\x8e\x52\x93\x63 \x91\xbe\x98\x59"), "User");
+  // 0x83 0x41 is one character whose second byte is 'A': it must not leak an 'A'.
+  EXPECT_EQ(UserData::DirectoryBaseFor("\x83\x41z"), "z");
+  EXPECT_EQ(UserData::DirectoryBaseFor("Bartholomew Featherstonehaugh-Smythe"),
+            "Featherstonehaugh-Sm");
+}
+
+TEST_F(UsersAdd, ATakenDirectoryNameGetsTheNextFreeNumber) {
+  UserData data(root_);
+  EXPECT_EQ(Add(data, "Taro Yamada", 1).directory, "YamadaT");
+  EXPECT_EQ(Add(data, "Tomoko Yamada", 2).directory, "YamadaT1");
+  fs::create_directories(root_ + "YAMADAT2");  // left on disk, in another case
+  EXPECT_EQ(Add(data, "Takeshi Yamada", 3).directory, "YamadaT3");
+  EXPECT_EQ(Add(data, "\x8e\x52\x93\x63", 4).directory, "User");
+  EXPECT_EQ(Add(data, "\x91\xbe\x98\x59", 5).directory, "User1");
+  EXPECT_TRUE(fs::is_directory(root_ + "YamadaT3"));
+}
+
+TEST_F(UsersAdd, RefusedUsersLeaveNothingBehind) {
+  UserData data(root_);
+  Add(data, "Taro Yamada", 300);
+  HotSyncUser user;
+  EXPECT_EQ(data.AddUser("Taro Yamada", 301, &user), kUsersErrNameTaken);
+  EXPECT_EQ(data.AddUser("Jiro Yamada", 300, &user), kUsersErrIdTaken);
+  EXPECT_EQ(data.AddUser("", 302, &user), kUsersErrBadName);
+  EXPECT_EQ(data.AddUser(std::string(64, 'n'), 302, &user), kUsersErrBadName);
+  EXPECT_EQ(data.AddUser("tab\there", 302, &user), kUsersErrBadName);
+  EXPECT_EQ(data.AddUser("Nobody", UsersFile::kNoUser, &user), kUsersErrBadId);
+  EXPECT_EQ(data.UserCount(), 1);
+  int directories = 0;
+  for (const auto& entry : fs::directory_iterator(root_)) directories += entry.is_directory();
+  EXPECT_EQ(directories, 1);
+}
+
+TEST_F(UsersAdd, IdZeroAsksForAFreshId) {
+  UserData data(root_);
+  Add(data, "A", 5);
+  Add(data, "B", 2);
+  EXPECT_EQ(Add(data, "C", 0).id, 6u);
+  Add(data, "D", 4294967294u);
+  EXPECT_EQ(Add(data, "E", 0).id, 1u);
+}
+
+TEST_F(UsersAdd, TheRootAndTheUsersDirectoryArePrivate) {
+  const std::string nested = (base_ / "a" / "b" / "root").string();
+  UserData data(nested);
+  const HotSyncUser user = Add(data, "Taro Yamada", 300);
+  struct stat st {};
+  ASSERT_EQ(::stat(nested.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ASSERT_EQ(::stat((nested + "/" + user.directory).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+}  // namespace
+}  // namespace tallimor
