@@ -38,7 +38,7 @@ struct Block {
 
 }  // namespace
 
-Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* out, std::string* error) {
+Result PdbReader::ParseHeader(const std::uint8_t* bytes, std::size_t size, PdbHeader* out, std::string* error) {
   if (out == nullptr || (bytes == nullptr && size != 0)) return Fail(error, kErrNullArgument, "no buffer");
   if (size < kPdbHeaderSize) {
     return Fail(error, kErrReadHeader,
@@ -46,9 +46,7 @@ Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* ou
   }
   const std::uint8_t* nul = static_cast<const std::uint8_t*>(std::memchr(bytes, 0, 32));
   if (nul == nullptr) return Fail(error, kErrReadHeader, "the database name is not NUL-terminated");
-
-  PdbFile file;
-  PdbHeader& h = file.header;
+  PdbHeader h;
   h.name.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(nul - bytes));
   h.attributes = Get16(bytes + 32);
   h.version = Get16(bytes + 34);
@@ -56,11 +54,20 @@ Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* ou
   h.modificationDate = Get32(bytes + 40);
   h.backupDate = Get32(bytes + 44);
   h.modificationNumber = Get32(bytes + 48);
-  const std::uint32_t appInfoOffset = Get32(bytes + 52);
-  const std::uint32_t sortInfoOffset = Get32(bytes + 56);
   h.type = Get32(bytes + 60);
   h.creator = Get32(bytes + 64);
   h.uniqueIdSeed = Get32(bytes + 68);
+  *out = std::move(h);
+  return kOk;
+}
+
+Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* out, std::string* error) {
+  if (out == nullptr || (bytes == nullptr && size != 0)) return Fail(error, kErrNullArgument, "no buffer");
+  PdbFile file;
+  const Result header = ParseHeader(bytes, size, &file.header, error);
+  if (header != kOk) return header;
+  const std::uint32_t appInfoOffset = Get32(bytes + 52);
+  const std::uint32_t sortInfoOffset = Get32(bytes + 56);
   const std::uint32_t nextRecordList = Get32(bytes + 72);
   const std::size_t count = Get16(bytes + 76);
   if (nextRecordList != 0) {
@@ -138,6 +145,24 @@ Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* ou
 
   *out = std::move(file);
   return kOk;
+}
+
+Result PdbReader::ReadHeader(const std::string& path, PdbHeader* out, std::string* error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Fail(error, kErrOpenFailed, path + ": " + std::strerror(errno));
+  std::uint8_t bytes[kPdbHeaderSize];
+  std::size_t got = 0;
+  while (got < sizeof bytes) {
+    const ssize_t n = ::read(fd, bytes + got, sizeof bytes - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  std::string detail;
+  const Result result = ParseHeader(bytes, got, out, &detail);
+  if (result != kOk && error) *error = path + ": " + detail;
+  return result;
 }
 
 Result PdbReader::ReadFile(const std::string& path, PdbFile* out, std::string* error) {

@@ -23,6 +23,12 @@ class PdbReader {
   // kErrReadSortInfo, with a one-line description of the fault in *error.
   static Result Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* out, std::string* error);
 
+  // Parses only the 78-byte header (kErrReadHeader when it is short or damaged).
+  static Result ParseHeader(const std::uint8_t* bytes, std::size_t size, PdbHeader* out, std::string* error);
+
+  // Reads only the header of the file at `path` (kErrOpenFailed, kErrReadHeader).
+  static Result ReadHeader(const std::string& path, PdbHeader* out, std::string* error);
+
   // Reads and parses the file at `path`. Also kErrOpenFailed (cannot open; *error
   // names the system's reason), kErrReadFailed (read error or file too large).
   static Result ReadFile(const std::string& path, PdbFile* out, std::string* error);

@@ -1,0 +1,202 @@
+// The emulated handheld's directory: the identity file and the mapping of database
+// names to .pdb files. Every file is replaced atomically.
+#include "hotsync/handheld/Handheld.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <sstream>
+
+#include "hotsync/pdb/AtomicFile.h"
+
+namespace tallimor {
+namespace {
+
+std::string Trim(const std::string& s) {
+  const auto begin = s.find_first_not_of(" \t\r");
+  if (begin == std::string::npos) return "";
+  const auto end = s.find_last_not_of(" \t\r");
+  return s.substr(begin, end - begin + 1);
+}
+
+Result Fail(std::string* error, Result code, const std::string& text) {
+  if (error) *error = text;
+  return code;
+}
+
+constexpr const char* kPdbExtension = ".pdb";
+
+}  // namespace
+
+Handheld::Handheld(std::string directory, HandheldIdentity identity)
+    : directory_(std::move(directory)), identity_(std::move(identity)) {
+  while (directory_.size() > 1 && directory_.back() == '/') directory_.pop_back();
+}
+
+Result Handheld::CheckIdentity(const HandheldIdentity& identity, std::string* error) {
+  if (identity.userName.size() > kMaxUserNameLength) {
+    return Fail(error, kSyncErrBadArgument, "the user name is longer than 40 bytes");
+  }
+  for (unsigned char c : identity.userName) {
+    if (c < 0x20 || c == 0x7F) return Fail(error, kSyncErrBadArgument, "the user name holds a control character");
+  }
+  if (Trim(identity.userName) != identity.userName) {
+    return Fail(error, kSyncErrBadArgument, "the user name starts or ends with white space");
+  }
+  return kSyncErrNone;
+}
+
+Result Handheld::ParseIdentity(const std::string& text, HandheldIdentity* out, std::string* error) {
+  HandheldIdentity identity;
+  bool inHandheld = true;
+  bool sawName = false;
+  std::istringstream lines(text);
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    const std::string where = "line " + std::to_string(number) + ": ";
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty() || trimmed[0] == '#' || trimmed[0] == ';') continue;
+    if (trimmed[0] == '[') {
+      if (trimmed.back() != ']') return Fail(error, kSyncErrCorruptDatabase, where + "unclosed section header");
+      inHandheld = trimmed == "[Handheld]";
+      continue;
+    }
+    if (!inHandheld) continue;
+    const auto equals = trimmed.find('=');
+    if (equals == std::string::npos) return Fail(error, kSyncErrCorruptDatabase, where + "expected Key=Value");
+    const std::string key = Trim(trimmed.substr(0, equals));
+    const std::string value = Trim(trimmed.substr(equals + 1));
+    if (key == "UserName") {
+      identity.userName = value;
+      sawName = true;
+    } else if (key == "UserId") {
+      if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoull(value) > 0xFFFFFFFFull) {
+        return Fail(error, kSyncErrCorruptDatabase, where + "UserId must be a number from 0 to 4294967295");
+      }
+      identity.userId = static_cast<std::uint32_t>(std::stoull(value));
+    }
+    // Other keys belong to later versions or to the user's notes; they are ignored.
+  }
+  if (!sawName) return Fail(error, kSyncErrCorruptDatabase, "no UserName line");
+  std::string why;
+  if (CheckIdentity(identity, &why) != kSyncErrNone) return Fail(error, kSyncErrCorruptDatabase, why);
+  *out = std::move(identity);
+  return kSyncErrNone;
+}
+
+std::string Handheld::FormatIdentity(const HandheldIdentity& identity) {
+  return "# Tallimor emulated handheld: the identity a HotSync reads from the handheld.\n"
+         "[Handheld]\n"
+         "UserName=" + identity.userName + "\n"
+         "UserId=" + std::to_string(identity.userId) + "\n";
+}
+
+Result Handheld::Create(const std::string& directory, const HandheldIdentity& identity, std::string* error) {
+  if (directory.empty()) return Fail(error, kSyncErrBadArgument, "no directory given");
+  const Result valid = CheckIdentity(identity, error);
+  if (valid != kSyncErrNone) return valid;
+  if (::mkdir(directory.c_str(), 0755) != 0 && errno != EEXIST) {
+    return Fail(error, kSyncErrStorage, directory + ": " + std::strerror(errno));
+  }
+  struct stat st {};
+  if (::stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return Fail(error, kSyncErrStorage, directory + ": not a directory");
+  }
+  const std::string path = directory + "/" + kIdentityFileName;
+  if (::stat(path.c_str(), &st) == 0) {
+    return Fail(error, kSyncErrExists, directory + " already holds a handheld (" + kIdentityFileName + ")");
+  }
+  const std::string text = FormatIdentity(identity);
+  if (AtomicFile::Write(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), error) != kOk) {
+    return kSyncErrStorage;
+  }
+  return kSyncErrNone;
+}
+
+Result Handheld::Open(const std::string& directory, std::unique_ptr<Handheld>* out, std::string* error) {
+  if (out == nullptr || directory.empty()) return Fail(error, kSyncErrBadArgument, "no directory given");
+  const std::string path = directory + "/" + kIdentityFileName;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    return Fail(error, kSyncErrNotFound, directory + " is not an emulated handheld: it has no " + kIdentityFileName);
+  }
+  std::string text;
+  char buffer[4096];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > 64 * 1024) return Fail(error, kSyncErrCorruptDatabase, path + ": too large for an identity file");
+  }
+  HandheldIdentity identity;
+  std::string why;
+  const Result parsed = ParseIdentity(text, &identity, &why);
+  if (parsed != kSyncErrNone) return Fail(error, parsed, path + ": " + why);
+  out->reset(new Handheld(directory, std::move(identity)));
+  return kSyncErrNone;
+}
+
+Result Handheld::SetIdentity(const HandheldIdentity& identity, std::string* error) {
+  const Result valid = CheckIdentity(identity, error);
+  if (valid != kSyncErrNone) return valid;
+  const std::string text = FormatIdentity(identity);
+  const std::string path = directory_ + "/" + kIdentityFileName;
+  if (AtomicFile::Write(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), error) != kOk) {
+    return kSyncErrStorage;
+  }
+  identity_ = identity;
+  return kSyncErrNone;
+}
+
+bool Handheld::IsValidDatabaseName(const std::string& name) {
+  return !name.empty() && name.size() <= kPdbMaxNameLength && name.find('\0') == std::string::npos &&
+         name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+std::string Handheld::DatabasePath(const std::string& name) const {
+  return directory_ + "/" + name + kPdbExtension;
+}
+
+bool Handheld::DatabaseExists(const std::string& name) const {
+  struct stat st {};
+  return IsValidDatabaseName(name) && ::stat(DatabasePath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::vector<std::string> Handheld::DatabaseNames() const {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(directory_.c_str());
+  if (dir == nullptr) return names;
+  const std::size_t extension = std::strlen(kPdbExtension);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string file = entry->d_name;
+    if (file.size() <= extension || file.compare(file.size() - extension, extension, kPdbExtension) != 0) continue;
+    const std::string name = file.substr(0, file.size() - extension);
+    if (DatabaseExists(name)) names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Result Handheld::LoadDatabase(const std::string& name, std::unique_ptr<HandheldDatabase>* out,
+                              std::string* error) const {
+  if (!IsValidDatabaseName(name)) return Fail(error, kSyncErrBadArgument, "\"" + name + "\" is not a database name");
+  return HandheldDatabase::Load(DatabasePath(name), out, error);
+}
+
+Result Handheld::SaveDatabase(const std::string& name, HandheldDatabase& db, std::string* error) const {
+  if (!IsValidDatabaseName(name)) return Fail(error, kSyncErrBadArgument, "\"" + name + "\" is not a database name");
+  if (db.header().name != name) db.mutableHeader().name = name;
+  return db.Save(DatabasePath(name), PalmTimeFromUnix(static_cast<std::int64_t>(std::time(nullptr))), error);
+}
+
+Result Handheld::RemoveDatabase(const std::string& name, std::string* error) const {
+  if (!DatabaseExists(name)) return kSyncErrNotFound;
+  return AtomicFile::Remove(DatabasePath(name), error) == kOk ? kSyncErrNone : kSyncErrStorage;
+}
+
+}  // namespace tallimor
