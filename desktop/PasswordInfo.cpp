@@ -41,7 +41,9 @@ bool PasswordMatches(const char* password,
   std::optional<CMD5::Digest> typed = md5.RawDigest();
   if (!typed) return false;
   std::uint8_t difference = 0;
-  for (std::size_t i = 0; i < kPasswordDigestSize; ++i) difference |= (*typed)[i] ^ digest[i];
+  for (std::size_t i = 0; i < kPasswordDigestSize; ++i) {
+    difference = static_cast<std::uint8_t>(difference | ((*typed)[i] ^ digest[i]));
+  }
   WipeSecret(typed->data(), typed->size());
   return difference == 0;
 }

@@ -84,13 +84,16 @@ inline std::vector<std::uint8_t> CategoryTableBytes() {
 
 // The application information data: category table, 4 carried bytes, digest, hint.
 inline std::vector<std::uint8_t> AppInfoData(const ProtectedFileSpec& spec) {
-  std::vector<std::uint8_t> data = CategoryTableBytes();
-  const std::uint8_t carried[4] = {0xDE, 0xAD, 0xBE, 0xEF};
-  data.insert(data.end(), carried, carried + 4);
+  const std::vector<std::uint8_t> table = CategoryTableBytes();
   std::array<std::uint8_t, 16> digest{};
   if (spec.password != nullptr) digest = OpenSslMd5(spec.password);
-  data.insert(data.end(), digest.begin(), digest.end());
-  data.insert(data.end(), spec.hint.begin(), spec.hint.end());
+  std::vector<std::uint8_t> data;
+  data.reserve(296 + spec.hint.size() + 1 + spec.appDataPadding);
+  for (const std::uint8_t b : table) data.push_back(b);
+  const std::uint8_t carried[4] = {0xDE, 0xAD, 0xBE, 0xEF};  // carried as is
+  for (const std::uint8_t b : carried) data.push_back(b);
+  for (const std::uint8_t b : digest) data.push_back(b);
+  for (const char c : spec.hint) data.push_back(static_cast<std::uint8_t>(c));
   if (spec.hintNul) data.push_back(0);
   PutZeros(data, spec.appDataPadding);
   return data;
