@@ -25,12 +25,16 @@ constexpr std::uint32_t RotateLeft(std::uint32_t x, int n) { return x << n | x >
 
 }  // namespace
 
+// The round functions. G is written as two bit-disjoint terms so that the term without
+// b, the value computed last, can be formed while b is still on its way.
 #define TALLIMOR_MD5_F(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define TALLIMOR_MD5_G(x, y, z) ((y) ^ ((z) & ((x) ^ (y))))
+#define TALLIMOR_MD5_G(x, y, z) (((x) & (z)) + ((y) & ~(z)))
 #define TALLIMOR_MD5_H(x, y, z) ((x) ^ (y) ^ (z))
 #define TALLIMOR_MD5_I(x, y, z) ((y) ^ ((x) | ~(z)))
+// One step; the message word and the constant are added first, off the chain through b.
 #define TALLIMOR_MD5_STEP(f, a, b, c, d, word, constant, shift) \
-  (a) += f((b), (c), (d)) + (word) + (constant);                 \
+  (a) += (word) + (constant);                                   \
+  (a) += f((b), (c), (d));                                      \
   (a) = RotateLeft((a), (shift)) + (b)
 
 CMD5::CMD5() { Init(); }
@@ -177,7 +181,7 @@ void CMD5::Transform(const std::uint8_t* block) {
   state_[1] += b;
   state_[2] += c;
   state_[3] += d;
-  explicit_bzero(x, sizeof x);
+  explicit_bzero(x, sizeof x);  // the words may be password bytes
 }
 
 #undef TALLIMOR_MD5_STEP
