@@ -4,6 +4,7 @@
 // command and the conduit it loads, which is why this is a shared library.
 #include "hotsync/handheld/SyncManager.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -58,46 +59,6 @@ Result Enter(State& s, bool needConnection) {
   return kSyncErrNone;
 }
 
-Result Find(State& s, std::uint8_t handle, OpenDatabase** out) {
-  const auto found = s.open.find(handle);
-  if (found == s.open.end()) return kSyncErrBadHandle;
-  *out = &found->second;
-  return kSyncErrNone;
-}
-
-// Finds an open database for a change: it must be open for writing.
-Result FindWritable(State& s, std::uint8_t handle, OpenDatabase** out) {
-  const Result found = Find(s, handle, out);
-  if (found != kSyncErrNone) return found;
-  return ((*out)->mode & kSyncModeWrite) ? kSyncErrNone : kSyncErrReadOnly;
-}
-
-Result FindRecordDb(State& s, std::uint8_t handle, bool forWriting, OpenDatabase** out) {
-  const Result found = forWriting ? FindWritable(s, handle, out) : Find(s, handle, out);
-  if (found != kSyncErrNone) return found;
-  return (*out)->db->isResourceDatabase() ? kSyncErrWrongDatabaseKind : kSyncErrNone;
-}
-
-// A name from a caller: NUL-terminated within 32 bytes and usable as a file name.
-bool NameFrom(const char* text, std::string* name) {
-  if (text == nullptr) return false;
-  const void* nul = std::memchr(text, 0, 32);
-  if (nul == nullptr) return false;
-  *name = std::string(text, static_cast<const char*>(nul));
-  return Handheld::IsValidDatabaseName(*name);
-}
-
-bool IsOpenByName(const State& s, const std::string& name) {
-  for (const auto& [handle, open] : s.open) {
-    if (open.name == name) return true;
-  }
-  return false;
-}
-
-bool Exists(const State& s, const std::string& name) {
-  return !s.pendingRemovals.count(name) && (IsOpenByName(s, name) || s.handheld->DatabaseExists(name));
-}
-
 std::uint8_t SyncAttributesOf(const PdbRecord& r) {
   std::uint8_t attributes = r.attributes & (kPdbRecDelete | kPdbRecDirty | kPdbRecBusy | kPdbRecSecret);
   if (r.archived()) attributes |= kSyncRecAttrArchived | kSyncRecAttrDeleted;
@@ -130,6 +91,79 @@ Result DeliverResource(const PdbResource& r, std::size_t index, RawRecordInfo* r
   return Deliver(r.data, raw);
 }
 
+// What an operation needs of the database it names.
+enum class Access {
+  kAny,           // any open database
+  kWrite,         // opened for writing
+  kRecords,       // a record database
+  kWriteRecords,  // a record database opened for writing
+};
+
+Result Lookup(State& s, std::uint8_t handle, Access access, OpenDatabase** out) {
+  const auto found = s.open.find(handle);
+  if (found == s.open.end()) return kSyncErrBadHandle;
+  OpenDatabase& open = found->second;
+  const bool write = access == Access::kWrite || access == Access::kWriteRecords;
+  const bool records = access == Access::kRecords || access == Access::kWriteRecords;
+  if (write && !(open.mode & kSyncModeWrite)) return kSyncErrReadOnly;
+  if (records && open.db->isResourceDatabase()) return kSyncErrWrongDatabaseKind;
+  *out = &open;
+  return kSyncErrNone;
+}
+
+// The start of an operation on an open database named by its handle.
+Result Begin(std::uint8_t handle, Access access, OpenDatabase** out) {
+  State& s = TheState();
+  const Result r = Enter(s, true);
+  return r != kSyncErrNone ? r : Lookup(s, handle, access, out);
+}
+
+// The same for an operation whose argument carries the handle (and may be null).
+template <typename Argument>
+Result Begin(Argument* argument, Access access, OpenDatabase** out) {
+  State& s = TheState();
+  const Result r = Enter(s, true);
+  if (r != kSyncErrNone) return r;
+  if (argument == nullptr) return kSyncErrBadArgument;
+  return Lookup(s, argument->handle, access, out);
+}
+
+// Delivers the next record from *cursor on that `matches`, and moves the cursor
+// past it; a record that does not fit the caller's buffer stays next, so that the
+// caller may retry with more room. kSyncErrNotFound when none is left.
+template <typename Matches>
+Result ReadNextMatching(const HandheldDatabase& db, std::size_t* cursor, Matches matches, RawRecordInfo* raw) {
+  for (std::size_t i = *cursor; i < db.count(); ++i) {
+    const PdbRecord& candidate = *db.RecordAt(i);
+    if (!matches(candidate)) continue;
+    const Result r = DeliverRecord(candidate, i, raw);
+    *cursor = r == kSyncErrNone ? i + 1 : i;
+    return r;
+  }
+  *cursor = db.count();
+  return kSyncErrNotFound;
+}
+
+// A name from a caller: NUL-terminated within 32 bytes and usable as a file name.
+bool NameFrom(const char* text, std::string* name) {
+  if (text == nullptr) return false;
+  const void* nul = std::memchr(text, 0, 32);
+  if (nul == nullptr) return false;
+  *name = std::string(text, static_cast<const char*>(nul));
+  return Handheld::IsValidDatabaseName(*name);
+}
+
+bool IsOpenByName(const State& s, const std::string& name) {
+  for (const auto& [handle, open] : s.open) {
+    if (open.name == name) return true;
+  }
+  return false;
+}
+
+bool Exists(const State& s, const std::string& name) {
+  return !s.pendingRemovals.count(name) && (IsOpenByName(s, name) || s.handheld->DatabaseExists(name));
+}
+
 Result DataFrom(const RawRecordInfo& raw, std::vector<std::uint8_t>* data) {
   if (raw.recordSize > kSyncMaxRecordSize) return kSyncErrTooLarge;
   if (raw.recordSize != 0 && raw.data == nullptr) return kSyncErrBadArgument;
@@ -138,12 +172,10 @@ Result DataFrom(const RawRecordInfo& raw, std::vector<std::uint8_t>* data) {
 }
 
 Result ReadBlock(std::uint8_t handle, DbBlockInfo* block, bool sortInfo) {
-  State& s = TheState();
-  Result r = Enter(s, true);
+  OpenDatabase* open = nullptr;
+  const Result r = Begin(handle, Access::kAny, &open);
   if (r != kSyncErrNone) return r;
   if (block == nullptr) return kSyncErrBadArgument;
-  OpenDatabase* open = nullptr;
-  if ((r = Find(s, handle, &open)) != kSyncErrNone) return r;
   const auto& stored = sortInfo ? open->db->sortInfo() : open->db->appInfo();
   block->bytesRead = 0;
   if (!stored || stored->empty()) return kSyncErrNotFound;
@@ -155,12 +187,10 @@ Result ReadBlock(std::uint8_t handle, DbBlockInfo* block, bool sortInfo) {
 }
 
 Result WriteBlock(std::uint8_t handle, DbBlockInfo* block, bool sortInfo) {
-  State& s = TheState();
-  Result r = Enter(s, true);
+  OpenDatabase* open = nullptr;
+  const Result r = Begin(handle, Access::kWrite, &open);
   if (r != kSyncErrNone) return r;
   if (block == nullptr) return kSyncErrBadArgument;
-  OpenDatabase* open = nullptr;
-  if ((r = FindWritable(s, handle, &open)) != kSyncErrNone) return r;
   if (block->bufferSize > kSyncMaxRecordSize) return kSyncErrTooLarge;
   if (block->bufferSize != 0 && block->buffer == nullptr) return kSyncErrBadArgument;
   std::vector<std::uint8_t> bytes(block->buffer, block->buffer + block->bufferSize);
@@ -356,12 +386,10 @@ Result SyncOpenDB(const char* nameText, int /*cardNumber*/, std::uint8_t* handle
 }
 
 Result SyncGetDBRecordCount(std::uint8_t handle, std::uint16_t* count) {
-  State& s = TheState();
-  Result r = Enter(s, true);
+  OpenDatabase* open = nullptr;
+  const Result r = Begin(handle, Access::kAny, &open);
   if (r != kSyncErrNone) return r;
   if (count == nullptr) return kSyncErrBadArgument;
-  OpenDatabase* open = nullptr;
-  if ((r = Find(s, handle, &open)) != kSyncErrNone) return r;
   *count = static_cast<std::uint16_t>(open->db->count());
   return kSyncErrNone;
 }
@@ -371,33 +399,17 @@ Result SyncReadDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block) { return 
 Result SyncReadDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block) { return ReadBlock(handle, block, true); }
 
 Result SyncReadNextModifiedRec(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, record->handle, false, &open)) != kSyncErrNone) return r;
-  const HandheldDatabase& db = *open->db;
-  for (std::size_t i = open->modifiedCursor; i < db.count(); ++i) {
-    const PdbRecord& candidate = *db.RecordAt(i);
-    if (candidate.dirty() || candidate.deleted() || candidate.archived()) {
-      r = DeliverRecord(candidate, i, record);
-      // A record that did not fit stays next, so a caller may retry with more room.
-      open->modifiedCursor = r == kSyncErrNone ? i + 1 : i;
-      return r;
-    }
-  }
-  open->modifiedCursor = db.count();
-  return kSyncErrNotFound;
+  const Result r = Begin(record, Access::kRecords, &open);
+  if (r != kSyncErrNone) return r;
+  auto modified = [](const PdbRecord& c) { return c.dirty() || c.deleted() || c.archived(); };
+  return ReadNextMatching(*open->db, &open->modifiedCursor, modified, record);
 }
 
 Result SyncReadRecordByIndex(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = Find(s, record->handle, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(record, Access::kAny, &open);
+  if (r != kSyncErrNone) return r;
   const std::size_t index = record->recordIndex;
   if (open->db->isResourceDatabase()) {
     const PdbResource* resource = open->db->ResourceAt(index);
@@ -408,47 +420,32 @@ Result SyncReadRecordByIndex(RawRecordInfo* record) {
 }
 
 Result SyncReadRecordById(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, record->handle, false, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(record, Access::kRecords, &open);
+  if (r != kSyncErrNone) return r;
   const auto index = open->db->IndexOfId(record->recordId);
   if (!index) return kSyncErrNotFound;
   return DeliverRecord(*open->db->RecordAt(*index), *index, record);
 }
 
 Result SyncReadNextRecInCategory(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr || record->category < 0 || record->category > 15) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, record->handle, false, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(record, Access::kRecords, &open);
+  if (r != kSyncErrNone) return r;
+  if (record->category < 0 || record->category > 15) return kSyncErrBadArgument;
   if (open->cursorCategory != record->category) {
     open->cursorCategory = record->category;
     open->categoryCursor = 0;
   }
-  const HandheldDatabase& db = *open->db;
-  for (std::size_t i = open->categoryCursor; i < db.count(); ++i) {
-    const PdbRecord& candidate = *db.RecordAt(i);
-    if (candidate.hasCategory() && candidate.category() == open->cursorCategory) {
-      r = DeliverRecord(candidate, i, record);
-      open->categoryCursor = r == kSyncErrNone ? i + 1 : i;
-      return r;
-    }
-  }
-  open->categoryCursor = db.count();
-  return kSyncErrNotFound;
+  const int category = open->cursorCategory;
+  auto inCategory = [category](const PdbRecord& c) { return c.hasCategory() && c.category() == category; };
+  return ReadNextMatching(*open->db, &open->categoryCursor, inCategory, record);
 }
 
 Result SyncResetRecordIndex(std::uint8_t handle) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
   OpenDatabase* open = nullptr;
-  if ((r = Find(s, handle, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(handle, Access::kAny, &open);
+  if (r != kSyncErrNone) return r;
   open->modifiedCursor = 0;
   open->categoryCursor = 0;
   open->cursorCategory = -1;
@@ -456,12 +453,9 @@ Result SyncResetRecordIndex(std::uint8_t handle) {
 }
 
 Result SyncWriteRec(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, record->handle, true, &open)) != kSyncErrNone) return r;
+  Result r = Begin(record, Access::kWriteRecords, &open);
+  if (r != kSyncErrNone) return r;
   const bool archived = (record->attributes & kSyncRecAttrArchived) != 0;
   const bool deleted = archived || (record->attributes & kSyncRecAttrDeleted) != 0;
   // A deleted record keeps no category, so only a live one needs a valid one.
@@ -481,12 +475,9 @@ Result SyncWriteRec(RawRecordInfo* record) {
 }
 
 Result SyncWriteResourceRec(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindWritable(s, record->handle, &open)) != kSyncErrNone) return r;
+  Result r = Begin(record, Access::kWrite, &open);
+  if (r != kSyncErrNone) return r;
   PdbResource resource;
   resource.type = record->recordId;
   resource.id = static_cast<std::uint16_t>(record->category);
@@ -498,43 +489,31 @@ Result SyncWriteResourceRec(RawRecordInfo* record) {
 }
 
 Result SyncDeleteRec(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, record->handle, true, &open)) != kSyncErrNone) return r;
-  return open->db->DeleteRecord(record->recordId);
+  const Result r = Begin(record, Access::kWriteRecords, &open);
+  return r != kSyncErrNone ? r : open->db->DeleteRecord(record->recordId);
 }
 
 Result SyncDeleteResourceRec(RawRecordInfo* record) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (record == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindWritable(s, record->handle, &open)) != kSyncErrNone) return r;
-  return open->db->DeleteResource(record->recordId, static_cast<std::uint16_t>(record->category));
+  const Result r = Begin(record, Access::kWrite, &open);
+  return r != kSyncErrNone ? r : open->db->DeleteResource(record->recordId, static_cast<std::uint16_t>(record->category));
 }
 
 Result SyncChangeCategory(std::uint8_t handle, std::uint8_t from, std::uint8_t to) {
-  State& s = TheState();
-  Result r = Enter(s, true);
+  OpenDatabase* open = nullptr;
+  const Result r = Begin(handle, Access::kWriteRecords, &open);
   if (r != kSyncErrNone) return r;
   if (from > 15 || to > 15) return kSyncErrBadArgument;
-  OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, handle, true, &open)) != kSyncErrNone) return r;
   open->db->ChangeCategory(from, to);
   return kSyncErrNone;
 }
 
 Result SyncPurgeAllRecsInCategory(std::uint8_t handle, std::uint8_t category) {
-  State& s = TheState();
-  Result r = Enter(s, true);
+  OpenDatabase* open = nullptr;
+  const Result r = Begin(handle, Access::kWriteRecords, &open);
   if (r != kSyncErrNone) return r;
   if (category > 15) return kSyncErrBadArgument;
-  OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, handle, true, &open)) != kSyncErrNone) return r;
   open->db->PurgeCategory(category);
   return kSyncErrNone;
 }
@@ -544,22 +523,17 @@ Result SyncWriteDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block) { return
 Result SyncWriteDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block) { return WriteBlock(handle, block, true); }
 
 Result SyncPurgeDeletedRecs(std::uint8_t handle) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, handle, true, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(handle, Access::kWriteRecords, &open);
+  if (r != kSyncErrNone) return r;
   open->db->PurgeDeleted();
   return kSyncErrNone;
 }
 
 Result SyncReadPositionXMap(PositionMapInfo* map) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
-  if (map == nullptr) return kSyncErrBadArgument;
   OpenDatabase* open = nullptr;
-  if ((r = FindRecordDb(s, map->handle, false, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(map, Access::kRecords, &open);
+  if (r != kSyncErrNone) return r;
   const HandheldDatabase& db = *open->db;
   map->entriesReturned = 0;
   if (map->firstPosition > db.count() || (map->firstPosition == db.count() && db.count() != 0)) {
@@ -587,11 +561,9 @@ Result SyncReadPositionXMap(PositionMapInfo* map) {
 }
 
 Result SyncResetSyncFlags(std::uint8_t handle) {
-  State& s = TheState();
-  Result r = Enter(s, true);
-  if (r != kSyncErrNone) return r;
   OpenDatabase* open = nullptr;
-  if ((r = FindWritable(s, handle, &open)) != kSyncErrNone) return r;
+  const Result r = Begin(handle, Access::kWrite, &open);
+  if (r != kSyncErrNone) return r;
   open->db->ResetSyncFlags();
   return kSyncErrNone;
 }
