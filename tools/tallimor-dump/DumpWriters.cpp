@@ -8,6 +8,8 @@
 #include <ctime>
 #include <string>
 
+#include "store/Cp932Bytes.h"
+
 namespace tallimor {
 namespace {
 
@@ -44,18 +46,22 @@ std::string JsonString(const char* bytes, std::size_t n) {
   return text + "\"";
 }
 
-// Printable text for the listing: printable ASCII as is, other bytes as \xNN.
+// Printable text for the listing: printable ASCII as is, other bytes as \xNN. Both
+// bytes of a code page 932 double-byte character are escaped, so that a trail byte
+// in the ASCII range does not read as a letter.
 std::string Printable(const char* bytes, std::size_t n) {
   std::string text;
+  bool trail = false;
   for (std::size_t i = 0; i < n; ++i) {
     const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c >= 0x20 && c < 0x7F && c != '\\') {
+    if (!trail && c >= 0x20 && c < 0x7F && c != '\\') {
       text.push_back(static_cast<char>(c));
     } else {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
       text += escaped;
     }
+    trail = !trail && IsCp932LeadByte(c);
   }
   return text;
 }
