@@ -26,9 +26,6 @@ TEST(LogFormatEntry, WritesTimeAlignedActivityAndTextOnOneLine) {
   EXPECT_EQ(LogFormat::EntryLine(kTime, 2, "x"), "2024-05-01 12:34:56   2 x\n");
   EXPECT_EQ(LogFormat::EntryLine(kTime, -2147483647 - 1, " lead"),
             "2024-05-01 12:34:56 -2147483648  lead\n");
-}
-
-TEST(LogFormatEntry, TextWithLeadingSpacesReadsBackUnchanged) {
   const LogEntry e = Parsed(LogFormat::EntryLine(kTime, 17, " -- Could not save"));
   EXPECT_EQ(e.time, kTime);
   EXPECT_EQ(e.activity, 17);
@@ -48,11 +45,6 @@ TEST(LogFormatEntry, ControlBytesAndLoneLeadBytesAreEscaped) {
   const std::string line = LogFormat::EntryLine(kTime, -1, text);
   EXPECT_EQ(line, std::string(kTime) + "  -1 a\\nb\\rc\\td\\x01\\x7f\\x83\\n\\x81\n");
   EXPECT_EQ(Parsed(line).text, text);
-}
-
-TEST(LogFormatEntry, NulBytesInsideTextSurvive) {
-  const std::string text("a\0b", 3);
-  EXPECT_EQ(Parsed(LogFormat::EntryLine(kTime, -1, text)).text, text);
 }
 
 TEST(LogFormatEntry, TextIsCutAt511BytesWithoutSplittingACharacter) {

@@ -44,21 +44,16 @@ class UsersTest : public ::testing::Test {
 using UsersLibrary = UsersTest;
 using UsersAdd = UsersTest;
 
-TEST_F(UsersLibrary, AnEmptyRootHasNoUsers) {
-  UserData data(root_);
-  EXPECT_EQ(data.UserCount(), 0);
-  std::uint32_t id = 99;
-  EXPECT_EQ(data.UserIdAt(0, &id), kUsersErrBadIndex);
-  EXPECT_EQ(data.UserIdAt(-1, &id), kUsersErrBadIndex);
-  EXPECT_FALSE(fs::exists(root_));  // reading creates nothing
-}
-
 TEST_F(UsersLibrary, UsersAreListedInTheOrderTheyWereAdded) {
   UserData data(root_);
+  std::uint32_t id = 0;
+  EXPECT_EQ(data.UserCount(), 0);
+  EXPECT_EQ(data.UserIdAt(0, &id), kUsersErrBadIndex);
+  EXPECT_FALSE(fs::exists(root_));  // reading creates nothing
   Add(data, "Taro Yamada", 300);
   Add(data, "Hanako Sato", 100);
   ASSERT_EQ(data.UserCount(), 2);
-  std::uint32_t id = 0;
+  EXPECT_EQ(data.UserIdAt(-1, &id), kUsersErrBadIndex);
   ASSERT_EQ(data.UserIdAt(0, &id), kOk);
   EXPECT_EQ(id, 300u);
   ASSERT_EQ(data.UserIdAt(1, &id), kOk);
