@@ -65,13 +65,21 @@ std::int64_t UnixSocket::NowMs() {
   return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
-Result UnixSocket::Connect(const char* path, std::int64_t deadlineMs, UnixSocket* out) {
-  if (path == nullptr || out == nullptr) return kErrNullArgument;
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
+Result UnixSocket::MakeAddress(const char* path, sockaddr_un* address) {
+  if (path == nullptr || address == nullptr) return kErrNullArgument;
   const std::size_t length = std::strlen(path);
-  if (length >= sizeof(address.sun_path)) return kWmPathTooLong;
-  std::memcpy(address.sun_path, path, length + 1);
+  if (length >= sizeof(address->sun_path)) return kWmPathTooLong;
+  std::memset(address, 0, sizeof *address);
+  address->sun_family = AF_UNIX;
+  std::memcpy(address->sun_path, path, length + 1);
+  return kOk;
+}
+
+Result UnixSocket::Connect(const char* path, std::int64_t deadlineMs, UnixSocket* out) {
+  if (out == nullptr) return kErrNullArgument;
+  sockaddr_un address{};
+  const Result made = MakeAddress(path, &address);
+  if (made != kOk) return made;
 
   UnixSocket connection(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
   if (!connection.valid()) return kWmSystemError;

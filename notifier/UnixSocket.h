@@ -8,6 +8,8 @@
 
 #include "store/ResultCodes.h"
 
+struct sockaddr_un;
+
 namespace tallimor {
 
 class UnixSocket {
@@ -24,6 +26,9 @@ class UnixSocket {
 
   // Milliseconds of a monotonic clock, the time base of every deadline below.
   static std::int64_t NowMs();
+
+  // Fills *address for path. kWmPathTooLong when path does not fit a socket address.
+  static Result MakeAddress(const char* path, sockaddr_un* address);
 
   // Connects to the socket at path, waiting at most until deadlineMs for a listener
   // with a full backlog. kWmNoWindow when nothing listens there (no file, or a file left

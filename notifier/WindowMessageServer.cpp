@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <utility>
 
 #include "notifier/WindowMessageResult.h"
@@ -49,8 +48,8 @@ Result WindowMessageServer::Listen(const char* className) {
   if (status != kOk) return status;
 
   sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.data(), path.size());  // NUL-terminated, fits by construction
+  status = UnixSocket::MakeAddress(path.data(), &address);
+  if (status != kOk) return status;
   UnixSocket listener(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
   if (!listener.valid()) return kWmSystemError;
 

@@ -3,12 +3,9 @@
 // records what it is sent and answers as it is told.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <optional>
 #include <vector>
@@ -94,13 +91,7 @@ TEST_F(NotifierLibrary, DesktopNotRunningLetsEveryEventProceed) {
     EXPECT_EQ(notify_(event, 0x1234), 1) << event;
   }
   // Nor does a socket file left by a desktop program that crashed change that.
-  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, runtime_.Entry(kDesktopWindowClass).c_str(),
-               sizeof address.sun_path - 1);
-  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  close(fd);
+  ASSERT_TRUE(testing::LeaveStaleSocket(runtime_.Entry(kDesktopWindowClass)));
   for (std::int32_t event : {0, 1, 2, 3, 4}) EXPECT_EQ(notify_(event, 0), 1) << event;
 }
 
@@ -189,12 +180,8 @@ TEST_F(NotifierLibrary, WholeHotSyncWithTheDesktopStartingBetweenEvents) {
 TEST_F(NotifierLibrary, GarbageFromAnotherClientDoesNotStopTheDesktop) {
   testing::FakeDesktop desktop(kDesktopWindowClass,
                                AnswerWith(IdleExcept(kHotSyncStartQuery, 1)));
-  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, runtime_.Entry(kDesktopWindowClass).c_str(),
-               sizeof address.sun_path - 1);
-  ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+  const int fd = testing::ConnectRaw(runtime_.Entry(kDesktopWindowClass));
+  ASSERT_GE(fd, 0);
   const char garbage[40] = "not a window message at all";
   ASSERT_EQ(write(fd, garbage, sizeof garbage), static_cast<ssize_t>(sizeof garbage));
   close(fd);

@@ -4,10 +4,12 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -38,6 +40,33 @@ void RemoveTree(const std::string& dir) {
 }
 
 }  // namespace
+
+sockaddr_un SocketAddress(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+  return address;
+}
+
+int ConnectRaw(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_un address = SocketAddress(path);
+  if (fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+    return fd;
+  }
+  if (fd >= 0) close(fd);
+  return -1;
+}
+
+bool LeaveStaleSocket(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const sockaddr_un address = SocketAddress(path);
+  const bool made = fd >= 0 &&
+                    bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                    listen(fd, 1) == 0;
+  if (fd >= 0) close(fd);
+  return made;
+}
 
 ScopedRuntimeDir::ScopedRuntimeDir() {
   char pattern[] = "/tmp/tallimor-test-XXXXXX";

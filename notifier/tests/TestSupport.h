@@ -2,6 +2,8 @@
 // program or each other), and a stand-in desktop program serving window messages on a thread.
 #pragma once
 
+#include <sys/un.h>
+
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -32,6 +34,16 @@ class ScopedRuntimeDir {
   std::string path_;                   // the directory made
   std::optional<std::string> saved_;   // XDG_RUNTIME_DIR before, if it was set
 };
+
+// The socket address of path.
+sockaddr_un SocketAddress(const std::string& path);
+
+// A raw client socket connected to path (-1 on failure), for sending what a real sender never would.
+int ConnectRaw(const std::string& path);
+
+// Leaves at path what a program that crashed while listening leaves: a socket file that
+// nobody listens on. False on failure.
+bool LeaveStaleSocket(const std::string& path);
 
 // A desktop program stand-in: listens under a window class (before the constructor
 // returns) and answers each message on its own thread with the handler's result, or

@@ -27,30 +27,6 @@ namespace {
 constexpr char kClass[] = "Tallimor-Vexa";
 constexpr int kGenerousMs = 10000;  // only ever reached when something is broken
 
-sockaddr_un AddressOf(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  return address;
-}
-
-// A raw client socket connected to path, for sending what a real sender never would.
-int ConnectRaw(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  const sockaddr_un address = AddressOf(path);
-  EXPECT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  return fd;
-}
-
-// What a program that crashed while listening leaves behind: a socket file nobody listens on.
-void LeaveStaleSocket(const std::string& path) {
-  const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  const sockaddr_un address = AddressOf(path);
-  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(fd, 1), 0);
-  close(fd);
-}
-
 bool Exists(const std::string& path) {
   struct stat info {};
   return lstat(path.c_str(), &info) == 0;
@@ -103,13 +79,17 @@ TEST_F(WindowMessageExchange, NobodyListeningIsNoWindow) {
   EXPECT_EQ(result, 42);
 }
 
+// A handler that holds on until released, then answers answer.
+testing::FakeDesktop::Handler HoldUntil(std::shared_future<void> released, std::int64_t answer) {
+  return [released, answer](const WindowMessage&) {
+    released.wait();
+    return std::optional<std::int64_t>(answer);
+  };
+}
+
 TEST_F(WindowMessageExchange, ReplyComesOnlyAfterTheHandlerHasFinished) {
   std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  testing::FakeDesktop desktop(kClass, [released](const WindowMessage&) {
-    released.wait();
-    return std::optional<std::int64_t>(7);
-  });
+  testing::FakeDesktop desktop(kClass, HoldUntil(release.get_future().share(), 7));
   std::int64_t result = 0;
   auto sent = std::async(std::launch::async,
                          [&] { return SendWindowMessage(kClass, 1, 2, 3, &result, kGenerousMs); });
@@ -124,11 +104,7 @@ TEST_F(WindowMessageExchange, ReplyComesOnlyAfterTheHandlerHasFinished) {
 
 TEST_F(WindowMessageExchange, SenderGivesUpAtItsTimeout) {
   std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  testing::FakeDesktop desktop(kClass, [released](const WindowMessage&) {
-    released.wait();
-    return std::optional<std::int64_t>(0);
-  });
+  testing::FakeDesktop desktop(kClass, HoldUntil(release.get_future().share(), 0));
   std::int64_t result = 42;
   EXPECT_EQ(SendWindowMessage(kClass, 5120, 1, 0, &result, 200), kWmTimeout);
   EXPECT_EQ(result, 42);
@@ -143,7 +119,7 @@ TEST_F(WindowMessageExchange, MessageDroppedUnansweredIsReportedToTheSender) {
 }
 
 TEST_F(WindowMessageListen, LeftoverSocketIsNoWindowAndIsReplacedAtTheNextStart) {
-  LeaveStaleSocket(SocketPath());
+  ASSERT_TRUE(testing::LeaveStaleSocket(SocketPath()));
   std::int64_t result = 0;
   EXPECT_EQ(SendWindowMessage(kClass, 5120, 0, 0, &result, kGenerousMs), kWmNoWindow);
 
@@ -204,22 +180,22 @@ TEST_F(WindowMessageBrokenPeers, BrokenClientsAreDroppedAndServingGoesOn) {
   EXPECT_EQ(server.AcceptOne(&pending), kWmNothingPending);
 
   const std::uint8_t garbage[kWindowMessageRequestSize] = {'G', 'E', 'T', ' ', '/'};
-  int fd = ConnectRaw(SocketPath());
+  int fd = testing::ConnectRaw(SocketPath());
   ASSERT_EQ(write(fd, garbage, sizeof garbage), static_cast<ssize_t>(sizeof garbage));
   EXPECT_EQ(server.AcceptOne(&pending), kWmMalformed);
   close(fd);
 
   const WindowMessageRequestBytes request = EncodeWindowMessage({5120, 0, 0});
-  fd = ConnectRaw(SocketPath());
+  fd = testing::ConnectRaw(SocketPath());
   ASSERT_EQ(write(fd, request.data(), 10), 10);
   close(fd);  // half a request, then gone
   EXPECT_EQ(server.AcceptOne(&pending), kWmPeerClosed);
 
-  fd = ConnectRaw(SocketPath());  // connects and says nothing
+  fd = testing::ConnectRaw(SocketPath());  // connects and says nothing
   EXPECT_EQ(server.AcceptOne(&pending), kWmTimeout);
   close(fd);
 
-  fd = ConnectRaw(SocketPath());  // asks, then leaves before the answer
+  fd = testing::ConnectRaw(SocketPath());  // asks, then leaves before the answer
   ASSERT_EQ(write(fd, request.data(), request.size()), static_cast<ssize_t>(request.size()));
   close(fd);
   ASSERT_EQ(server.AcceptOne(&pending), kOk);
@@ -264,7 +240,7 @@ TEST_F(WindowMessageBrokenPeers, ClientOfAnotherUserIsDropped) {
   const std::string path = SocketPath();
   const pid_t child = StartAsNobody([&path] {
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    const sockaddr_un address = AddressOf(path);
+    const sockaddr_un address = testing::SocketAddress(path);
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return 1;
     const WindowMessageRequestBytes request = EncodeWindowMessage({5120, 5, 0});
     return write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size()) ? 0 : 2;
@@ -288,7 +264,7 @@ TEST_F(WindowMessageBrokenPeers, ListenerOfAnotherUserIsNotSentAnything) {
   ASSERT_EQ(pipe(finish), 0);
   const pid_t child = StartAsNobody([&] {
     const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-    const sockaddr_un address = AddressOf(path);
+    const sockaddr_un address = testing::SocketAddress(path);
     if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) return 1;
     if (listen(fd, 1) != 0 || write(ready[1], "r", 1) != 1) return 2;
     char done = 0;
