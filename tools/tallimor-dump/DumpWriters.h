@@ -6,6 +6,7 @@
 //    "sortInfo": null or the same,
 //    "categories": [{"index", "id", "name", "changed"}],
 //    "records": [{"id", "category", "status", "private", "data"}]}
+// With the memo texts at hand (--password) each record also gets "text".
 #pragma once
 
 #include <ostream>

@@ -23,6 +23,8 @@ struct DumpedFile {
   Result readResult = kOk;                        // first error of the file read
   Result categoryResult = kOk;                    // error of loading the category table
   std::string openError;                          // why the file could not be opened
+  bool hasTexts = false;                          // --password: texts holds the memos
+  std::vector<std::string> texts;                 // each record's memo as UTF-8, file order
 };
 
 // Reads the record file at `path` into `out`. The file is read without taking
