@@ -216,6 +216,42 @@ std::vector<std::size_t> ExchangeSortOrder(std::vector<std::int64_t> keys) {
   return from;
 }
 
+// The sorts that move the records with `matches` ahead of the others, over slots
+// 0 to mark - 1: for each slot that does not match (an empty one included), the
+// first matching slot above it is swapped in. The matching slot found last time now
+// holds a non-matching record, so the search goes on from there, not from i + 1.
+template <typename Matches>
+void MoveMatchingFirst(std::vector<CPRecord*>& slots, std::int32_t mark, Matches matches) {
+  const auto isMatch = [&](std::int32_t slot) {
+    return slots[slot] != nullptr && matches(*slots[slot]);
+  };
+  std::int32_t j = 0;
+  for (std::int32_t i = 0; i + 1 < mark; ++i) {
+    if (isMatch(i)) continue;
+    j = std::max(j, i + 1);
+    while (j < mark && !isMatch(j)) ++j;
+    if (j >= mark) break;
+    std::swap(slots[i], slots[j]);
+  }
+}
+
+// The sorts that order the occupied slots below the mark by ascending `key`. Empty
+// slots never take part; they stay where they are. Throws std::bad_alloc.
+template <typename Key>
+void SortOccupiedByKey(std::vector<CPRecord*>& slots, std::int32_t mark, Key key) {
+  std::vector<std::int32_t> occupied;
+  std::vector<std::int64_t> keys;
+  for (std::int32_t slot = 0; slot < mark; ++slot) {
+    if (slots[slot] == nullptr) continue;
+    occupied.push_back(slot);
+    keys.push_back(key(*slots[slot]));
+  }
+  const std::vector<std::size_t> from = ExchangeSortOrder(std::move(keys));
+  std::vector<CPRecord*> records(occupied.size());
+  for (std::size_t p = 0; p < occupied.size(); ++p) records[p] = slots[occupied[from[p]]];
+  for (std::size_t p = 0; p < occupied.size(); ++p) slots[occupied[p]] = records[p];
+}
+
 }  // namespace
 
 CPDatabase::CPDatabase(std::uint32_t capabilityFlags, std::int32_t syncType)
@@ -510,20 +546,46 @@ Result CPDatabase::AllocateSlots(std::int32_t capacity) {
   return kOk;
 }
 
+template <typename Arrange>
+Result CPDatabase::SortWith(Arrange arrange) {
+  std::int32_t count = 0;
+  const Result counted = RecordCount(count);
+  if (counted != kOk) return counted;
+  if (count <= 0) return kOk;
+  try {
+    std::vector<CPRecord*> arrangement(slots_.size());
+    for (std::size_t slot = 0; slot < slots_.size(); ++slot) arrangement[slot] = slots_[slot].get();
+    arrange(arrangement, highWater_);
+    return Rearrange(arrangement, false);
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+}
+
 Result CPDatabase::SortById() {
-  return SortByKey([](const CPRecord& r) { return static_cast<std::int64_t>(r.Id()); });
+  return SortWith([](std::vector<CPRecord*>& slots, std::int32_t mark) {
+    SortOccupiedByKey(slots, mark,
+                      [](const CPRecord& r) { return static_cast<std::int64_t>(r.Id()); });
+  });
 }
 
 Result CPDatabase::SortChangedFirst() {
-  return MoveMatchingFirst([](const CPRecord& r) { return r.HasAnyStatus(); });
+  return SortWith([](std::vector<CPRecord*>& slots, std::int32_t mark) {
+    MoveMatchingFirst(slots, mark, [](const CPRecord& r) { return r.HasAnyStatus(); });
+  });
 }
 
 Result CPDatabase::SortPendingFirst() {
-  return MoveMatchingFirst([](const CPRecord& r) { return r.HasPendingMark(); });
+  return SortWith([](std::vector<CPRecord*>& slots, std::int32_t mark) {
+    MoveMatchingFirst(slots, mark, [](const CPRecord& r) { return r.HasPendingMark(); });
+  });
 }
 
 Result CPDatabase::SortByCategory() {
-  return SortByKey([](const CPRecord& r) { return static_cast<std::int64_t>(r.Category()); });
+  return SortWith([](std::vector<CPRecord*>& slots, std::int32_t mark) {
+    SortOccupiedByKey(slots, mark,
+                      [](const CPRecord& r) { return static_cast<std::int64_t>(r.Category()); });
+  });
 }
 
 Result CPDatabase::GetNthRecord(std::int32_t n, CPRecord& record) {
@@ -677,65 +739,6 @@ Result CPDatabase::Rearrange(std::vector<CPRecord*>& arrangement, bool renumberA
   idSlots_.swap(ids);
   highWater_ = highWater;
   return kOk;
-}
-
-template <typename Matches>
-Result CPDatabase::MoveMatchingFirst(Matches matches) {
-  std::int32_t count = 0;
-  const Result counted = RecordCount(count);
-  if (counted != kOk) return counted;
-  if (count <= 0) return kOk;
-  std::vector<CPRecord*> arrangement;
-  try {
-    arrangement.resize(slots_.size());
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
-  }
-  for (std::size_t slot = 0; slot < slots_.size(); ++slot) arrangement[slot] = slots_[slot].get();
-  const auto isMatch = [&](std::int32_t slot) {
-    return arrangement[slot] != nullptr && matches(*arrangement[slot]);
-  };
-  // For each slot that does not match (an empty one included), the first matching
-  // slot above it is swapped in. The matching slot found last time now holds a
-  // non-matching record, so the search can go on from there instead of from i + 1.
-  std::int32_t j = 0;
-  for (std::int32_t i = 0; i + 1 < highWater_; ++i) {
-    if (isMatch(i)) continue;
-    j = std::max(j, i + 1);
-    while (j < highWater_ && !isMatch(j)) ++j;
-    if (j >= highWater_) break;
-    std::swap(arrangement[i], arrangement[j]);
-  }
-  return Rearrange(arrangement, false);
-}
-
-template <typename Key>
-Result CPDatabase::SortByKey(Key key) {
-  std::int32_t count = 0;
-  const Result counted = RecordCount(count);
-  if (counted != kOk) return counted;
-  if (count <= 0) return kOk;
-  try {
-    // Empty slots never take part in these sorts; they stay where they are.
-    std::vector<std::int32_t> occupied;
-    std::vector<std::int64_t> keys;
-    occupied.reserve(static_cast<std::size_t>(storedCount_));
-    keys.reserve(static_cast<std::size_t>(storedCount_));
-    for (std::int32_t slot = 0; slot < highWater_; ++slot) {
-      if (!slots_[slot]) continue;
-      occupied.push_back(slot);
-      keys.push_back(key(*slots_[slot]));
-    }
-    const std::vector<std::size_t> from = ExchangeSortOrder(std::move(keys));
-    std::vector<CPRecord*> arrangement(slots_.size());
-    for (std::size_t slot = 0; slot < slots_.size(); ++slot) arrangement[slot] = slots_[slot].get();
-    for (std::size_t p = 0; p < occupied.size(); ++p) {
-      arrangement[occupied[p]] = slots_[occupied[from[p]]].get();
-    }
-    return Rearrange(arrangement, false);
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
-  }
 }
 
 }  // namespace tallimor

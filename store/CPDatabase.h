@@ -285,12 +285,11 @@ class CPDatabase {
   // (or all of them, with `renumberAll`) get their index set to their new slot.
   // kErrOutOfMemory leaves the list as it was.
   Result Rearrange(std::vector<CPRecord*>& arrangement, bool renumberAll);
-  // The sorts that move records with `matches` ahead of the others.
-  template <typename Matches>
-  Result MoveMatchingFirst(Matches matches);
-  // The sorts that order the occupied slots by ascending `key`.
-  template <typename Key>
-  Result SortByKey(Key key);
+  // Runs a sort: nothing when the manager's record count fails or is 0; otherwise
+  // `arrange` permutes a copy of the slot array below the mark, which Rearrange()
+  // then installs.
+  template <typename Arrange>
+  Result SortWith(Arrange arrange);
 
   std::unique_ptr<CPCategoryTable> categories_;     // owned category table, or none
   std::vector<std::unique_ptr<CPRecord>> slots_;    // sparse; a record's slot is its index
