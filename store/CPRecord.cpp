@@ -151,7 +151,7 @@ Result CPRecord::FromRawRecord(const RawRecordInfo& raw) {
   marks_ = 0;
   handle_ = raw.handle;
   // A raw record that claims bytes it does not carry comes in without data.
-  data_ = CopyBytes(raw.bytes, raw.recordSize);
+  data_ = CopyBytes(raw.data, raw.recordSize);
   length_ = data_ ? raw.recordSize : 0;
   if (raw.attributes & kRawAttrDeleted) status_ |= kStatusDeleted;
   if (raw.attributes & kRawAttrDirty) status_ |= kStatusModified;
@@ -166,8 +166,8 @@ Result CPRecord::ToRawRecord(RawRecordInfo& raw) const {
   raw.category = static_cast<std::int16_t>(category_);
   if (raw.bufferSize < length_) return kErrBufferTooSmall;
   if (length_ > 0) {
-    if (raw.bytes == nullptr) return kErrNullArgument;
-    std::memcpy(raw.bytes, data_.get(), length_);
+    if (raw.data == nullptr) return kErrNullArgument;
+    std::memcpy(raw.data, data_.get(), length_);
   }
   raw.recordSize = length_;
   raw.handle = handle_;
@@ -186,7 +186,7 @@ Result CPRecord::ToRawRecordByReference(std::uint8_t handle, RawRecordInfo& raw)
   raw.category = static_cast<std::int16_t>(category_);
   // The raw buffer size is 16 bits wide; larger data cannot be described by reference.
   if (length_ > 0xFFFFu) return kErrBufferTooSmall;
-  raw.bytes = data_.get();
+  raw.data = data_.get();
   raw.bufferSize = static_cast<std::uint16_t>(length_);
   raw.recordSize = length_;
   raw.handle = handle;

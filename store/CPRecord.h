@@ -108,12 +108,12 @@ class CPRecord {
   // raw record (deleted 0x80, modified 0x40, archived 0x08, private 0x10; every
   // other attribute bit is ignored). Status and marks start from 0. Returns 0.
   virtual Result FromRawRecord(const RawRecordInfo& raw);
-  // Fills the caller's raw record, copying the data into raw.bytes of
+  // Fills the caller's raw record, copying the data into raw.data of
   // raw.bufferSize bytes. The index written is the handheld index when it is not
   // -1. kErrBufferTooSmall if the buffer is smaller than the data; kErrNullArgument
   // if there is data but no buffer. The attribute byte is rebuilt from the status.
   virtual Result ToRawRecord(RawRecordInfo& raw) const;
-  // As ToRawRecord, but raw.bytes points at this record's own data (no copy),
+  // As ToRawRecord, but raw.data points at this record's own data (no copy),
   // buffer size and record size are the data length, the handle is `handle`, and
   // the attribute byte is left as it is. REQUIRES: the raw record is used only
   // while this record lives and keeps its data.

@@ -1,6 +1,7 @@
 // The Sync Manager's raw record: the form in which a record crosses between the
-// handheld and the conduit. The fields, their order and widths are the handheld
-// platform's; the record bytes are reached through a native pointer.
+// handheld and the conduit. The fields, their order and widths are those of the
+// handheld's 28-byte raw record image; the record bytes are reached through a
+// native pointer. The one definition, shared by the store and the handheld library.
 #pragma once
 
 #include <cstdint>
@@ -16,14 +17,14 @@ inline constexpr std::uint8_t kRawAttrArchived = 0x08;
 
 struct RawRecordInfo {
   std::uint8_t handle = 0;          // handheld database handle
-  std::uint32_t recordId = 0;       // unique record id
+  std::uint32_t recordId = 0;       // unique record id; resource type for resources
   std::uint16_t recordIndex = 0;    // index of the record in the handheld database
   std::uint8_t attributes = 0;      // kRawAttr* bits
-  std::int16_t category = 0;        // category index 0 to 15
-  std::int32_t conduitField = 0;    // reserved for the conduit; not used by the store
-  std::uint32_t recordSize = 0;     // bytes of record data in `bytes`
-  std::uint16_t bufferSize = 0;     // capacity of `bytes`
-  std::uint8_t* bytes = nullptr;    // record data, owned by whoever filled the structure
+  std::int16_t category = 0;        // category index 0 to 15; resource id for resources
+  std::uint32_t conduitField = 0;   // the caller's; never touched
+  std::uint32_t recordSize = 0;     // bytes of record data in `data`
+  std::uint16_t bufferSize = 0;     // capacity of `data`
+  std::uint8_t* data = nullptr;     // record data, owned by whoever filled the structure
   std::uint32_t reserved = 0;
 };
 

@@ -34,6 +34,7 @@
 #include "hotsync/handheld/FaultInjector.h"
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/handheld/SyncResults.h"
+#include "store/RawRecordInfo.h"  // RawRecordInfo, the record crossing the Sync Manager
 
 namespace tallimor {
 
@@ -93,21 +94,6 @@ struct DbDescriptor {
 };
 static_assert(sizeof(DbDescriptor) == 78);
 #pragma pack(pop)
-
-// A record crossing the Sync Manager (fields, order and widths of the handheld's
-// 28-byte raw record image, with a native pointer).
-struct RawRecordInfo {
-  std::uint8_t handle = 0;         // the open database
-  std::uint32_t recordId = 0;      // unique id; resource type for resources
-  std::uint16_t recordIndex = 0;   // position in the database
-  std::uint8_t attributes = 0;     // kSyncRecAttr* bits
-  std::int16_t category = 0;       // 0 to 15; resource id for resources
-  std::uint32_t conduitField = 0;  // the caller's; never touched
-  std::uint32_t recordSize = 0;    // bytes of data
-  std::uint16_t bufferSize = 0;    // capacity of `data` for reads
-  std::uint8_t* data = nullptr;
-  std::uint32_t reserved = 0;
-};
 
 // An app info or sort info block crossing the Sync Manager.
 struct DbBlockInfo {

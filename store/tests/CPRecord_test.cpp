@@ -19,7 +19,7 @@ RawRecordInfo RawWith(std::uint8_t attributes, std::uint8_t* bytes, std::uint32_
   raw.category = 5;
   raw.recordSize = size;
   raw.bufferSize = static_cast<std::uint16_t>(size);
-  raw.bytes = bytes;
+  raw.data = bytes;
   return raw;
 }
 
@@ -38,7 +38,7 @@ TEST(RecordRawConversion, DeletedAndDirtyRoundTrip) {
 
   std::uint8_t out[8] = {};
   RawRecordInfo back;
-  back.bytes = out;
+  back.data = out;
   back.bufferSize = sizeof out;
   back.attributes = 0xFF;  // rebuilt from nothing
   ASSERT_EQ(record.ToRawRecord(back), kOk);
@@ -78,7 +78,7 @@ TEST(RecordRawConversion, HandheldIndexWinsAndSmallBufferIsRefused) {
   record.SetData(10, data);
   std::uint8_t out[4];
   RawRecordInfo raw;
-  raw.bytes = out;
+  raw.data = out;
   raw.bufferSize = sizeof out;
   EXPECT_EQ(record.ToRawRecord(raw), kErrBufferTooSmall);
   EXPECT_EQ(raw.recordIndex, 9);
@@ -92,7 +92,7 @@ TEST(RecordRawConversion, ByReferenceSharesDataAndKeepsAttributes) {
   RawRecordInfo raw;
   raw.attributes = 0x04;
   ASSERT_EQ(record.ToRawRecordByReference(7, raw), kOk);
-  EXPECT_EQ(raw.bytes, record.Data());
+  EXPECT_EQ(raw.data, record.Data());
   EXPECT_EQ(raw.bufferSize, 5);
   EXPECT_EQ(raw.recordSize, 5u);
   EXPECT_EQ(raw.handle, 7);
