@@ -1,0 +1,335 @@
+// The application object. Start-up takes the single-instance lock in the user's private
+// runtime directory, creates the main frame (which opens the message socket) and runs
+// the user dialog. The current store is written back before it is given up; when that
+// fails the user decides, so unsaved memos are never dropped silently.
+#include "desktop/CDesktopApp.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+#include <cerrno>
+
+#include "desktop/CAboutDlg.h"
+#include "desktop/CMainDlgView.h"
+#include "desktop/CMainFrame.h"
+#include "desktop/CProtectedRecordFile.h"
+#include "desktop/CUserDlg.h"
+#include "desktop/UserStore.h"
+#include "desktop/CWindowMessageEvent.h"
+#include "desktop/resources/CommandIds.h"
+#include "desktop/resources/StringTable.h"
+#include "hotsync/users/UserData.h"
+#include "notifier/HotSyncNotification.h"
+#include "notifier/RuntimeDirectory.h"
+#include "notifier/WindowMessageClient.h"
+#include "notifier/WindowMessageResult.h"
+
+#ifndef TALLIMOR_VERSION
+#define TALLIMOR_VERSION ""
+#endif
+
+namespace tallimor {
+namespace {
+
+constexpr char kSettingsSection[] = "Settings";
+constexpr char kUserIdKey[] = "UserID";
+constexpr char kUserValueSection[] = "Tallimore-Vexa";
+constexpr char kLastCategoryKey[] = "LastCategory";
+constexpr char kDataDirectory[] = "/Tallimor-Vexa";
+constexpr char kDataFile[] = "/record.dat";
+
+// How long a second start waits for the first instance's answer.
+constexpr int kInstanceQueryTimeoutMs = 2000;
+
+QString Text(int id) { return QString::fromUtf8(LoadString(id)); }
+
+}  // namespace
+
+CDesktopApp::CDesktopApp(DesktopOptions options)
+    : options_(std::move(options)),
+      profile_(options_.profilePath),
+      users_(std::make_unique<UserData>(options_.hotSyncRoot)) {}
+
+CDesktopApp::~CDesktopApp() { ExitInstance(); }
+
+bool CDesktopApp::InitInstance() {
+  Result started = Start();
+  startResult_ = started;
+  if (started == kWmAlreadyRunning) return false;
+  if (started != kOk) {
+    ShowMessage(kIdsNoNotifySocket, kIdsAppTitle, kMbOk | kMbIconHand,
+                QString::fromUtf8(WindowMessageResultMeaning(started)));
+    return false;
+  }
+  return RunUserDialog();
+}
+
+Result CDesktopApp::Start() {
+  Result locked = AcquireInstanceLock();
+  if (locked == kWmAlreadyRunning) {
+    ActivateRunningInstance();
+    return locked;
+  }
+  if (locked != kOk) return locked;
+  mainFrame_ = std::make_unique<CMainFrame>(*this);
+  Result created = mainFrame_->Create();
+  if (created != kOk) {
+    mainFrame_.reset();
+    return created;
+  }
+  if (mainFrame_->ShowsMaximizedAtStart()) mainFrame_->showMaximized();
+  else mainFrame_->show();
+  openDialogs_ = 0;
+  currentUserId_ = GetProfileUserId();
+  return kOk;
+}
+
+void CDesktopApp::ExitInstance() {
+  loggedIn_ = false;
+  mainFrame_.reset();
+  store_.reset();  // writes the store back if anything changed
+  if (lockFd_ >= 0) {
+    ::close(lockFd_);
+    lockFd_ = -1;
+  }
+}
+
+Result CDesktopApp::AcquireInstanceLock() {
+  if (lockFd_ >= 0) return kOk;
+  std::string name = (options_.executableName.empty() ? std::string("tallimor")
+                                                      : options_.executableName) + ".lock";
+  RuntimePath path{};
+  Result located = RuntimeDirectory::EntryPath(name.c_str(), &path);
+  if (located != kOk) return located;
+  // The lock is an flock on the file, so it goes with the process: a crashed instance
+  // leaves the file behind but never blocks the next start.
+  int fd = ::open(path.data(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return kWmSystemError;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int error = errno;
+    ::close(fd);
+    return error == EWOULDBLOCK ? kWmAlreadyRunning : kWmSystemError;
+  }
+  lockFd_ = fd;
+  return kOk;
+}
+
+void CDesktopApp::ActivateRunningInstance() const {
+  // The first instance answers 1 and comes forward when a user is logged in; while it
+  // still shows its user dialog it answers 0. Either way this start ends silently.
+  std::int64_t answer = 0;
+  SendWindowMessage(kDesktopWindowClass, static_cast<std::uint32_t>(kWmInstanceQuery), 0, 0,
+                    &answer, kInstanceQueryTimeoutMs);
+}
+
+void CDesktopApp::BringToFront() {
+  if (!mainFrame_) return;
+  if (mainFrame_->isMinimized()) mainFrame_->showNormal();
+  mainFrame_->raise();
+  mainFrame_->activateWindow();
+  QWidget* popup = LastActivePopup();
+  if (popup != nullptr && popup != mainFrame_.get()) {
+    popup->raise();
+    popup->activateWindow();
+  }
+}
+
+CMainDlgView* CDesktopApp::MainView() const {
+  return mainFrame_ ? mainFrame_->View() : nullptr;
+}
+
+QWidget* CDesktopApp::LastActivePopup() const {
+  QWidget* frame = mainFrame_.get();
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && frame != nullptr && (modal == frame || frame->isAncestorOf(modal)))
+    return modal;
+  if (modal != nullptr && frame == nullptr) return modal;
+  return frame;
+}
+
+Result CDesktopApp::GetUserDataPath(std::int32_t userId, std::string* path) const {
+  path->clear();
+  char buffer[256] = {};
+  std::uint16_t length = sizeof buffer;
+  if (users_->RootDirectory(buffer, &length) != kOk) return kErrNoFileName;
+  std::string result = buffer;
+  // The same buffer and length word serve the second call, as the library expects.
+  Result directory = users_->UserDirectory(static_cast<std::uint32_t>(userId), buffer, &length);
+  // Without the user's directory the path would name another user's file (or the
+  // root's): the user's data counts as missing instead.
+  if (directory != kOk || buffer[0] == '\0') return kErrNoFileName;
+  result += buffer;
+  result += kDataDirectory;
+  result += kDataFile;
+  *path = std::move(result);
+  return kOk;
+}
+
+std::int32_t CDesktopApp::GetProfileUserId() const {
+  return profile_.GetInt(kSettingsSection, kUserIdKey, -1);
+}
+
+Result CDesktopApp::SetCurrentUser(std::int32_t userId) {
+  currentUserId_ = userId;
+  profile_.WriteString(kSettingsSection, kUserIdKey, std::to_string(userId));
+  return kOk;
+}
+
+int CDesktopApp::GetUserCount() const { return users_->UserCount(); }
+
+Result CDesktopApp::GetUserIdAt(int index, std::int32_t* userId) const {
+  std::uint32_t id = 0;
+  Result result = users_->UserIdAt(index, &id);
+  if (result == kOk) *userId = static_cast<std::int32_t>(id);
+  return result;
+}
+
+Result CDesktopApp::GetUserName(std::int32_t userId, std::string* name) const {
+  char buffer[64] = {};
+  std::uint16_t length = sizeof buffer;
+  Result result = users_->UserName(static_cast<std::uint32_t>(userId), buffer, &length);
+  if (result != static_cast<Result>(length)) return result == kOk ? kErrNoMatch : result;
+  *name = std::string(buffer, strnlen(buffer, sizeof buffer));
+  return kOk;
+}
+
+Result CDesktopApp::GetUserHint(std::int32_t userId, std::string* hint) const {
+  hint->clear();
+  std::string path;
+  GetUserDataPath(userId, &path);
+  return ReadUserHint(path, hint);
+}
+
+Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& password,
+                                 bool* success) {
+  *success = false;
+  std::string path;
+  GetUserDataPath(userId, &path);  // no path: the user's data counts as missing
+
+  // Checked on a store of its own, so a wrong password changes nothing.
+  UserPasswordCheck check = CheckUserPassword(path, password.c_str());
+  if (!check.accepted) return kOk;
+
+  // The current store is written back before it is given up. Its destructor would try
+  // too, but silently: a failure there would drop the user's edits without a word.
+  if (store_) {
+    Result saved = SaveStore();
+    if (saved != kOk &&
+        ShowMessage(kIdsSaveFailedSwitch, kIdsAppTitle,
+                    kMbYesNo | kMbIconExclamation | kMbDefButton2,
+                    Text(kIdsSaveFailedDetail).arg(saved)) != kIdYes) {
+      return saved;
+    }
+  }
+  std::unique_ptr<CProtectedRecordFile> fresh = MakeUserStore(path, password.c_str(), check.keyed);
+  if (!fresh) return kErrOutOfMemory;
+  store_ = std::move(fresh);
+  store_->Load();  // a user whose file cannot be read gets an empty store
+  SetCurrentUser(userId);
+  if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
+  loggedIn_ = true;  // from now on a second start brings this instance forward
+  *success = true;
+  return kOk;
+}
+
+std::int32_t CDesktopApp::GetLastCategory() const {
+  std::int32_t value = -1;
+  users_->ReadValue(static_cast<std::uint32_t>(currentUserId_), kUserValueSection,
+                    kLastCategoryKey, &value, -1);
+  return value;
+}
+
+void CDesktopApp::SetLastCategory(std::int32_t value) {
+  users_->WriteValue(static_cast<std::uint32_t>(currentUserId_), kUserValueSection,
+                     kLastCategoryKey, value);
+}
+
+void CDesktopApp::DialogOpened(int flag) {
+  if (flag == 0) ++openDialogs_;
+  else if (openDialogs_ > 0) --openDialogs_;
+}
+
+int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QString& detail) {
+  QString text = Text(textId);
+  if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
+  if (messageHook_) return messageHook_(textId, captionId, flags, text);
+
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (flags & 0xF0u) {
+    case kMbIconHand: icon = QMessageBox::Critical; break;
+    case kMbIconQuestion: icon = QMessageBox::Question; break;
+    case kMbIconExclamation: icon = QMessageBox::Warning; break;
+    case kMbIconInformation: icon = QMessageBox::Information; break;
+    default: break;
+  }
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  QMessageBox::StandardButton second = QMessageBox::NoButton;
+  if ((flags & 0x0Fu) == kMbOkCancel) {
+    buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    second = QMessageBox::Cancel;
+  } else if ((flags & 0x0Fu) == kMbYesNo) {
+    buttons = QMessageBox::Yes | QMessageBox::No;
+    second = QMessageBox::No;
+  }
+  QMessageBox box(icon, Text(captionId), text, buttons, LastActivePopup());
+  if ((flags & kMbDefButton2) != 0 && second != QMessageBox::NoButton) box.setDefaultButton(second);
+  switch (box.exec()) {
+    case QMessageBox::Ok: return kIdOk;
+    case QMessageBox::Yes: return kIdYes;
+    case QMessageBox::No: return kIdNo;
+    default: return kIdCancel;
+  }
+}
+
+Result CDesktopApp::SaveStore() {
+  if (!store_) return kOk;
+  // With its file removed, a store without changes writes nothing and reports success,
+  // and the reload that follows a save would empty it: the memos in memory would be the
+  // only copy, and they would be gone. Count that as the failed save it is.
+  if (store_->RecordCount() > 0 && ::access(store_->Path().c_str(), F_OK) != 0) return kErrWrite;
+  return store_->Save();
+}
+
+Result CDesktopApp::ReloadStore() {
+  if (!store_) return kOk;
+  return store_->Load();
+}
+
+bool CDesktopApp::QueryExit() {
+  if (!store_) return true;
+  Result saved = SaveStore();
+  if (saved == kOk) return true;
+  return ShowMessage(kIdsSaveFailedExit, kIdsAppTitle, kMbYesNo | kMbIconExclamation | kMbDefButton2,
+                     Text(kIdsSaveFailedDetail).arg(saved)) == kIdYes;
+}
+
+bool CDesktopApp::OnCommand(int command) {
+  switch (command) {
+    case kCmdAbout:
+      ShowAboutBox();
+      return true;
+    case kCmdUser:
+      RunUserDialog();  // the dialog switches the user itself on success
+      return true;
+    default:
+      return false;
+  }
+}
+
+void CDesktopApp::ShowAboutBox() {
+  CAboutDlg dialog(mainFrame_.get());
+  dialog.exec();
+}
+
+bool CDesktopApp::RunUserDialog() {
+  CUserDlg dialog(*this, mainFrame_.get());
+  return dialog.exec() == QDialog::Accepted;
+}
+
+QString CDesktopApp::VersionText() { return QStringLiteral(TALLIMOR_VERSION); }
+
+}  // namespace tallimor

@@ -1,0 +1,185 @@
+// The desktop program's application object: single instance, the profile Tallimor.ini,
+// the HotSync users and their data paths, the current user's store, the count of open
+// dialogs that gates a HotSync, the program's message boxes, the About box and exit.
+// It lives for the whole run, owned by main(); the main frame and the dialogs reach it
+// through the reference they are given.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "desktop/CProfile.h"
+#include "store/ResultCodes.h"
+
+class QWidget;
+
+namespace tallimor {
+
+class CMainDlgView;
+class CMainFrame;
+class CProtectedRecordFile;
+class UserData;
+
+// Message box flags and answers, as the program's ShowMessage callers pass and test them.
+inline constexpr unsigned kMbOk = 0x00;
+inline constexpr unsigned kMbOkCancel = 0x01;
+inline constexpr unsigned kMbYesNo = 0x04;
+inline constexpr unsigned kMbIconHand = 0x10;
+inline constexpr unsigned kMbIconQuestion = 0x20;
+inline constexpr unsigned kMbIconExclamation = 0x30;
+inline constexpr unsigned kMbIconInformation = 0x40;
+inline constexpr unsigned kMbDefButton2 = 0x100;
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+inline constexpr int kIdYes = 6;
+inline constexpr int kIdNo = 7;
+
+// Where the program finds its files; main() fills it from the command line and the
+// environment.
+struct DesktopOptions {
+  std::string hotSyncRoot;     // HotSync root directory, with the users file
+  std::string profilePath;     // the Tallimor.ini to use
+  std::string executableName;  // base name of the program, names the single-instance lock
+};
+
+class CDesktopApp : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit CDesktopApp(DesktopOptions options);
+  // Destroys the main frame, then the current store (which writes it back if it changed).
+  ~CDesktopApp() override;
+
+  CDesktopApp(const CDesktopApp&) = delete;
+  CDesktopApp& operator=(const CDesktopApp&) = delete;
+
+  // Start-up: single instance, main frame, user dialog. True to run the event loop, false
+  // to end the program (second instance, user dialog cancelled, frame not created).
+  bool InitInstance();
+
+  // The part of start-up before the user dialog: takes the single-instance lock, creates
+  // and shows the main frame, resets the dialog count and reads the remembered user.
+  // kWmAlreadyRunning when another instance holds the lock (it has been asked to come
+  // forward); other errors when the lock or the frame's socket cannot be had.
+  Result Start();
+
+  // What Start answered during InitInstance (kOk before it ran).
+  Result StartResult() const { return startResult_; }
+
+  // End of the run: gives up the current store (which writes it back if it changed) and
+  // the single-instance lock.
+  void ExitInstance();
+
+  // The per-user data path: root directory, user directory, "/Tallimor-Vexa/record.dat".
+  // kErrNoFileName when the users file does not know the user.
+  Result GetUserDataPath(std::int32_t userId, std::string* path) const;
+
+  // The "Settings"/"UserID" value of the profile, -1 when absent.
+  std::int32_t GetProfileUserId() const;
+
+  // Makes userId the current user and writes it to the profile.
+  Result SetCurrentUser(std::int32_t userId);
+  std::int32_t CurrentUserId() const { return currentUserId_; }
+
+  // The HotSync users: how many there are, the id at an index, a user's name (code page
+  // 932 bytes).
+  int GetUserCount() const;
+  Result GetUserIdAt(int index, std::int32_t* userId) const;
+  Result GetUserName(std::int32_t userId, std::string* name) const;
+
+  // The password hint stored in the user's record file, in code page 932 bytes.
+  Result GetUserHint(std::int32_t userId, std::string* hint) const;
+
+  // Opens a user's record file with the typed password (code page 932 bytes): on a match
+  // the current store is written back and replaced, the user remembered, and the main
+  // view told to reload. *success is false on a wrong password, and also when the current
+  // store could not be written and the user chose to keep it.
+  Result OpenUserData(std::int32_t userId, const std::string& password, bool* success);
+
+  // The current user's "LastCategory" (-1 when absent), and writing it.
+  std::int32_t GetLastCategory() const;
+  void SetLastCategory(std::int32_t value);
+
+  // flag 0: a counted dialog opens; any other flag: one closes (never below 0).
+  void DialogOpened(int flag);
+  bool NoDialogOpen() const { return openDialogs_ == 0; }
+  int OpenDialogCount() const { return openDialogs_; }
+
+  // Shows string textId captioned with string captionId (kMb* flags) over the main
+  // window's last active pop-up; `detail` is appended as a paragraph of its own.
+  // Returns the button pressed (kId*).
+  int ShowMessage(int textId, int captionId, unsigned flags, const QString& detail = {});
+
+  // Replaces the message box with `hook`, which gets the ids, flags and full text and
+  // returns the button; tests answer boxes with it. An empty hook restores the box.
+  using MessageHook = std::function<int(int textId, int captionId, unsigned flags, const QString&)>;
+  void SetMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
+
+  // The current user's store, or nullptr before the first user is opened.
+  CProtectedRecordFile* GetStore() const { return store_.get(); }
+
+  // Writes the current store back. On failure the memos stay in memory, readable, and
+  // the result is the store's error; with no store, 0.
+  Result SaveStore();
+
+  // Reads the current store from its file again, dropping what is in memory.
+  Result ReloadStore();
+
+  // Asks before the program ends: writes the store back and, if that fails, asks whether
+  // to give the unsaved edits up. True when the program may end.
+  bool QueryExit();
+
+  // Commands of the application: About (57664) and User (132). True when handled.
+  bool OnCommand(int command);
+
+  // Runs the About box modally.
+  void ShowAboutBox();
+
+  // Runs the user dialog modally; true when a user's data was opened.
+  bool RunUserDialog();
+
+  // The main frame and its view; nullptr before InitInstance creates them.
+  CMainFrame* MainFrame() const { return mainFrame_.get(); }
+  CMainDlgView* MainView() const;
+
+  // The widget that owns message boxes: the frame's active modal dialog, else the frame.
+  QWidget* LastActivePopup() const;
+
+  // True once a user's data has been opened: a second start brings this one forward.
+  bool IsLoggedIn() const { return loggedIn_; }
+
+  // Brings the main window and its last active pop-up to the front.
+  void BringToFront();
+
+  // The profile Tallimor.ini.
+  CProfile& Profile() { return profile_; }
+
+  // The program's version text, from the build.
+  static QString VersionText();
+
+ private:
+  // Takes the single-instance lock: kOk, kWmAlreadyRunning when another instance holds
+  // it, or the error that kept the lock from being made.
+  Result AcquireInstanceLock();
+  // Asks the running instance to come forward if it is logged in.
+  void ActivateRunningInstance() const;
+
+  DesktopOptions options_;                        // where the files are
+  CProfile profile_;                              // Tallimor.ini
+  std::unique_ptr<UserData> users_;               // the HotSync users file
+  std::unique_ptr<CProtectedRecordFile> store_;   // the current user's data, if any
+  std::unique_ptr<CMainFrame> mainFrame_;         // the main window
+  std::int32_t currentUserId_ = -1;               // -1 when no user is known
+  int openDialogs_ = 0;                           // counted modal dialogs now open
+  Result startResult_ = kOk;                      // Start's answer in InitInstance
+  int lockFd_ = -1;                               // single-instance lock, -1 when not held
+  bool loggedIn_ = false;                         // the "logged in" mark of a running instance
+  MessageHook messageHook_;                       // replaces the message box when set
+};
+
+}  // namespace tallimor

@@ -1,0 +1,37 @@
+// Base units from the font's metrics, computed the way the dialog manager does: the
+// average width of the 52 Latin letters, rounded, and the font's height.
+#include "desktop/DialogUnits.h"
+
+#include <QFontMetrics>
+#include <QStringList>
+
+namespace tallimor {
+
+QFont DialogFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+                    QStringLiteral("Noto Sans CJK")});
+  font.setPointSize(9);
+  return font;
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+  QFontMetrics metrics(font);
+  int width = metrics.horizontalAdvance(
+      QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  baseX_ = (width / 26 + 1) / 2;
+  baseY_ = metrics.height();
+  if (baseX_ < 1) baseX_ = 1;
+  if (baseY_ < 1) baseY_ = 1;
+}
+
+int DialogUnits::X(int units) const { return (units * baseX_ + 2) / 4; }
+int DialogUnits::Y(int units) const { return (units * baseY_ + 4) / 8; }
+
+QRect DialogUnits::Rect(int x, int y, int width, int height) const {
+  return QRect(X(x), Y(y), X(width), Y(height));
+}
+
+QSize DialogUnits::Size(int width, int height) const { return QSize(X(width), Y(height)); }
+
+}  // namespace tallimor

@@ -1,0 +1,29 @@
+// Dialog units to pixels. The program's dialogs are laid out in dialog units of their
+// font, as their templates give them: a horizontal unit is a quarter of the font's
+// average character width, a vertical unit an eighth of its height.
+#pragma once
+
+#include <QFont>
+#include <QRect>
+#include <QSize>
+
+namespace tallimor {
+
+// The font of the program's dialogs: a Japanese UI Gothic at 9 points.
+QFont DialogFont();
+
+class DialogUnits {
+ public:
+  explicit DialogUnits(const QFont& font);
+
+  int X(int units) const;   // horizontal units to pixels
+  int Y(int units) const;   // vertical units to pixels
+  QRect Rect(int x, int y, int width, int height) const;
+  QSize Size(int width, int height) const;
+
+ private:
+  int baseX_;  // average character width in pixels
+  int baseY_;  // character height in pixels
+};
+
+}  // namespace tallimor

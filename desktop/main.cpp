@@ -1,0 +1,88 @@
+// tallimor: the desktop program. Reads its command line, finds the HotSync root and the
+// profile, and runs the application object.
+#include <QApplication>
+#include <QFileInfo>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "desktop/CDesktopApp.h"
+#include "desktop/DialogUnits.h"
+#include "desktop/ProfileLocation.h"
+#include "hotsync/users/HotSyncRoot.h"
+#include "notifier/WindowMessageResult.h"
+
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: tallimor [--root DIR]\n"
+    "\n"
+    "The Tallimor desktop program: read and edit the password-protected memos of a\n"
+    "HotSync user, kept in step with the handheld by HotSync.\n"
+    "\n"
+    "Options:\n"
+    "  --root DIR   the HotSync root (default: $TALLIMOR_HOTSYNC_ROOT, else\n"
+    "               $XDG_DATA_HOME/Tallimor/HotSync, else ~/.local/share/Tallimor/HotSync)\n"
+    "  --help       show this help and exit\n"
+    "\n"
+    "Settings are kept in Tallimor.ini beside the program when one stands there, else in\n"
+    "$XDG_CONFIG_HOME/Tallimor/Tallimor.ini (default ~/.config/Tallimor/Tallimor.ini).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Help first: it needs no display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  }
+
+  // QApplication takes its own options (-platform, -display, ...) out of argv.
+  QApplication qapp(argc, argv);
+  std::string root;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--root") == 0) {
+      if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+        std::fputs("tallimor: --root needs a directory\n", stderr);
+        return 2;
+      }
+      root = argv[++i];
+    } else if (std::strncmp(argv[i], "--root=", 7) == 0 && argv[i][7] != '\0') {
+      root = argv[i] + 7;
+    } else {
+      std::fprintf(stderr, "tallimor: unknown argument '%s' (see --help)\n", argv[i]);
+      return 2;
+    }
+  }
+  QApplication::setApplicationName(QStringLiteral("Tallimor"));
+  QApplication::setFont(tallimor::DialogFont());
+
+  tallimor::DesktopOptions options;
+  options.hotSyncRoot = tallimor::HotSyncRoot(root);
+  options.profilePath = tallimor::LocateProfile(
+      QCoreApplication::applicationDirPath().toStdString(), std::getenv("XDG_CONFIG_HOME"),
+      std::getenv("HOME"));
+  options.executableName =
+      QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName().toStdString();
+  if (options.profilePath.empty()) {
+    std::fputs("tallimor: no home directory for the settings (set HOME or XDG_CONFIG_HOME)\n",
+               stderr);
+    return 1;
+  }
+
+  tallimor::CDesktopApp app(std::move(options));
+  if (!app.InitInstance()) {
+    // A second start and a cancelled user dialog end quietly; a program that could not
+    // set itself up has told the user why and ends with an error.
+    bool failed = app.StartResult() != tallimor::kOk && app.StartResult() != tallimor::kWmAlreadyRunning;
+    if (failed) std::fputs("tallimor: could not start (the message has been shown)\n", stderr);
+    app.ExitInstance();
+    return failed ? 1 : 0;
+  }
+  int status = QApplication::exec();
+  app.ExitInstance();
+  return status;
+}

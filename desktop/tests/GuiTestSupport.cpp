@@ -1,0 +1,205 @@
+// The GUI tests' sandbox and record file writer. The writer lays out header, app info
+// block and record images itself and enciphers with Blowfish block by block (big-endian
+// halves), so the desktop code is checked against bytes it did not produce.
+#include "desktop/tests/GuiTestSupport.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "crypto/CBlowfish.h"
+#include "crypto/CMD5.h"
+#include "hotsync/users/UserData.h"
+
+namespace tallimor::test {
+namespace {
+
+void Put16(std::vector<std::uint8_t>& out, size_t at, std::uint32_t v) {
+  out[at] = static_cast<std::uint8_t>(v);
+  out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::vector<std::uint8_t>& out, size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+std::uint32_t FourCC(const char* c) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(c[0])) << 24 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(c[1])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(c[2])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(c[3]));
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> EncipherMemo(const std::string& text, const char* password) {
+  std::vector<std::uint8_t> data(text.begin(), text.end());
+  data.push_back(0);
+  while (data.size() % 8 != 0) data.push_back(0);
+  if (password == nullptr) return data;
+  CBlowfish cipher;
+  cipher.SetKey(password);
+  for (size_t at = 0; at + 8 <= data.size(); at += 8) {
+    auto be = [&](size_t i) {
+      return static_cast<std::uint32_t>(data[i]) << 24 | static_cast<std::uint32_t>(data[i + 1]) << 16 |
+             static_cast<std::uint32_t>(data[i + 2]) << 8 | data[i + 3];
+    };
+    std::uint32_t left = be(at), right = be(at + 4);
+    cipher.EncryptBlock(left, right);
+    for (int i = 0; i < 4; ++i) {
+      data[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(left >> (24 - 8 * i));
+      data[at + 4 + static_cast<size_t>(i)] = static_cast<std::uint8_t>(right >> (24 - 8 * i));
+    }
+  }
+  return data;
+}
+
+std::vector<std::uint8_t> BuildRecordFile(const RecordFileFixture& fixture) {
+  // App info data: 276-byte category table, 4 unused bytes, digest, hint and its NUL.
+  std::vector<std::uint8_t> appData(296 + fixture.hint.size() + 1, 0);
+  for (size_t i = 0; i < fixture.categories.size() && i < 16; ++i) {
+    const std::string& name = fixture.categories[i];
+    std::memcpy(&appData[2 + 16 * i], name.data(), std::min<size_t>(name.size(), 15));
+    appData[258 + i] = static_cast<std::uint8_t>(i == 0 ? 0 : i);
+  }
+  appData[274] = static_cast<std::uint8_t>(fixture.categories.size() - 1);
+  if (fixture.password != nullptr) {
+    CMD5 md5;
+    md5.Init();
+    md5.Update(fixture.password, std::strlen(fixture.password));
+    md5.Finalize();
+    auto digest = md5.RawDigest();
+    std::memcpy(&appData[280], digest->data(), 16);
+  }
+  std::memcpy(&appData[296], fixture.hint.data(), fixture.hint.size());
+
+  std::vector<std::uint8_t> file(84, 0);
+  Put32(file, 0, 84);
+  Put16(file, 4, 1);
+  std::memcpy(&file[6], "TallimorDB", 10);
+  Put32(file, 44, FourCC("Tlmr"));
+  Put32(file, 48, FourCC("DATA"));
+  Put32(file, 72, static_cast<std::uint32_t>(fixture.memos.size()));
+  const std::uint32_t appInfoLength = 56 + static_cast<std::uint32_t>(appData.size());
+  Put32(file, 76, appInfoLength);
+
+  std::vector<std::uint8_t> block(56, 0);
+  Put32(block, 0, appInfoLength);
+  Put16(block, 4, 4098);
+  Put32(block, 8, 56);
+  std::memcpy(&block[12], "TallimorDB", 10);
+  Put32(block, 44, static_cast<std::uint32_t>(appData.size()));
+  Put32(block, 48, static_cast<std::uint32_t>(appData.size()));
+  block.insert(block.end(), appData.begin(), appData.end());
+  file.insert(file.end(), block.begin(), block.end());
+
+  for (const MemoFixture& memo : fixture.memos) {
+    std::vector<std::uint8_t> data = EncipherMemo(memo.text, fixture.password);
+    std::vector<std::uint8_t> image(40, 0);
+    Put32(image, 0, 40 + static_cast<std::uint32_t>(data.size()));
+    Put32(image, 4, 4098);
+    Put32(image, 8, 40);
+    Put32(image, 16, memo.id);
+    Put32(image, 28, static_cast<std::uint32_t>(memo.category));
+    Put32(image, 36, static_cast<std::uint32_t>(data.size()));
+    image.insert(image.end(), data.begin(), data.end());
+    file.insert(file.end(), image.begin(), image.end());
+  }
+  return file;
+}
+
+void DesktopSandbox::SetUp() {
+  char pattern[] = "/tmp/tallimor-gui-XXXXXX";
+  ASSERT_NE(::mkdtemp(pattern), nullptr);
+  dir_ = pattern;
+  root_ = dir_ + "/root/";
+  profile_ = dir_ + "/config/Tallimor.ini";
+  ::mkdir((dir_ + "/run").c_str(), 0700);
+  ::mkdir(root_.c_str(), 0700);
+  // The message socket and the single-instance lock go to this test's own directory.
+  setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
+  messages_.clear();
+  answer_ = kIdOk;
+}
+
+void DesktopSandbox::TearDown() {
+  DrainEvents();
+  std::system(("rm -rf '" + dir_ + "'").c_str());
+}
+
+std::int32_t DesktopSandbox::AddUser(const std::string& name, std::uint32_t id,
+                                     const RecordFileFixture* fixture) {
+  UserData users(root_);
+  HotSyncUser added;
+  EXPECT_EQ(users.AddUser(name, id, &added), kOk) << name;
+  if (fixture != nullptr) {
+    std::string dir = root_ + added.directory + "/Tallimor-Vexa";
+    ::mkdir(dir.c_str(), 0700);
+    std::vector<std::uint8_t> bytes = BuildRecordFile(*fixture);
+    std::ofstream(dir + "/record.dat", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  return static_cast<std::int32_t>(added.id);
+}
+
+std::string DesktopSandbox::DataPath(std::int32_t id) const {
+  UserData users(root_);
+  HotSyncUser user;
+  EXPECT_EQ(users.FindUser(static_cast<std::uint32_t>(id), &user), kOk);
+  return root_ + user.directory + "/Tallimor-Vexa/record.dat";
+}
+
+std::vector<std::uint8_t> DesktopSandbox::ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::unique_ptr<CDesktopApp> DesktopSandbox::MakeApp() {
+  DesktopOptions options;
+  options.hotSyncRoot = root_;
+  options.profilePath = profile_;
+  options.executableName = "tallimor";
+  auto app = std::make_unique<CDesktopApp>(options);
+  app->SetMessageHook([this](int textId, int captionId, unsigned flags, const QString&) {
+    messages_.push_back({textId, captionId, flags});
+    return answer_;
+  });
+  return app;
+}
+
+std::unique_ptr<CDesktopApp> DesktopSandbox::StartApp() {
+  auto app = MakeApp();
+  EXPECT_EQ(app->Start(), kOk);
+  return app;
+}
+
+std::unique_ptr<CDesktopApp> DesktopSandbox::StartLoggedIn(std::int32_t userId,
+                                                           const char* password) {
+  auto app = StartApp();
+  bool success = false;
+  EXPECT_EQ(app->OpenUserData(userId, password ? password : "", &success), kOk);
+  EXPECT_TRUE(success);
+  DrainEvents();
+  return app;
+}
+
+bool DesktopSandbox::SpinUntil(const std::function<bool()>& done, int ms) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+void DesktopSandbox::DrainEvents() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+}  // namespace tallimor::test
