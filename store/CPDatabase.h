@@ -252,8 +252,8 @@ class CPDatabase {
     return kOk;
   }
   // Stores `record` in `slot` (0 <= slot < Capacity()), destroying any record there,
-  // and sets its index to the slot. kErrBadCategoryIndex for a slot outside the
-  // list; kErrNullArgument for a null record; kErrOutOfMemory.
+  // and sets its index to the slot. kErrBadCategoryIndex (4357, "beyond the table")
+  // for a slot outside the list; kErrNullArgument for a null record; kErrOutOfMemory.
   Result PutRecordAt(std::int32_t slot, std::unique_ptr<CPRecord> record);
   // Removes the record in `slot` from the list and hands it over; nullptr when the
   // slot is empty or outside the list. The high-water mark stays.
