@@ -181,8 +181,8 @@ Result ReadBlock(std::uint8_t handle, DbBlockInfo* block, bool sortInfo) {
   if (!stored || stored->empty()) return kSyncErrNotFound;
   block->bytesRead = static_cast<std::uint16_t>(stored->size());
   if (stored->size() > block->bufferSize) return kSyncErrBufferTooSmall;
-  if (block->buffer == nullptr) return kSyncErrBadArgument;
-  std::memcpy(block->buffer, stored->data(), stored->size());
+  if (block->data == nullptr) return kSyncErrBadArgument;
+  std::memcpy(block->data, stored->data(), stored->size());
   return kSyncErrNone;
 }
 
@@ -192,8 +192,8 @@ Result WriteBlock(std::uint8_t handle, DbBlockInfo* block, bool sortInfo) {
   if (r != kSyncErrNone) return r;
   if (block == nullptr) return kSyncErrBadArgument;
   if (block->bufferSize > kSyncMaxRecordSize) return kSyncErrTooLarge;
-  if (block->bufferSize != 0 && block->buffer == nullptr) return kSyncErrBadArgument;
-  std::vector<std::uint8_t> bytes(block->buffer, block->buffer + block->bufferSize);
+  if (block->bufferSize != 0 && block->data == nullptr) return kSyncErrBadArgument;
+  std::vector<std::uint8_t> bytes(block->data, block->data + block->bufferSize);
   return sortInfo ? open->db->SetSortInfo(std::move(bytes)) : open->db->SetAppInfo(std::move(bytes));
 }
 

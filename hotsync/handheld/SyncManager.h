@@ -34,6 +34,7 @@
 #include "hotsync/handheld/FaultInjector.h"
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/handheld/SyncResults.h"
+#include "store/DbBlockInfo.h"    // DbBlockInfo, an app info or sort info block crossing it
 #include "store/RawRecordInfo.h"  // RawRecordInfo, the record crossing the Sync Manager
 
 namespace tallimor {
@@ -95,15 +96,6 @@ struct DbDescriptor {
 static_assert(sizeof(DbDescriptor) == 78);
 #pragma pack(pop)
 
-// An app info or sort info block crossing the Sync Manager.
-struct DbBlockInfo {
-  char name[32] = {};              // the database's name (informational)
-  std::uint16_t bufferSize = 0;    // read: capacity of `buffer`; write: bytes to write
-  std::uint16_t bytesRead = 0;     // read: bytes delivered (or needed, on 0x4009)
-  std::uint8_t* buffer = nullptr;
-  std::uint32_t reserved = 0;      // carried, never touched
-};
-
 // A request for the unique ids of a database in position order.
 struct PositionMapInfo {
   std::uint8_t handle = 0;
@@ -161,7 +153,7 @@ Result SyncCreateDB(DbCreateInfo* info);
 Result SyncOpenDB(const char* name, int cardNumber, std::uint8_t* handle, std::uint8_t mode);
 // Number of records (resources) of an open database.
 Result SyncGetDBRecordCount(std::uint8_t handle, std::uint16_t* count);
-// Reads the app info block into block->buffer (capacity block->bufferSize); sets
+// Reads the app info block into block->data (capacity block->bufferSize); sets
 // bytesRead. kSyncErrNotFound when the database has none; kSyncErrBufferTooSmall
 // with bytesRead = the block's size when it does not fit.
 Result SyncReadDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
@@ -197,7 +189,7 @@ Result SyncDeleteResourceRec(RawRecordInfo* record);
 Result SyncChangeCategory(std::uint8_t handle, std::uint8_t from, std::uint8_t to);
 // Removes every live record of `category` (0 to 15).
 Result SyncPurgeAllRecsInCategory(std::uint8_t handle, std::uint8_t category);
-// Replaces the app info block with block->bufferSize bytes of block->buffer (0 removes it).
+// Replaces the app info block with block->bufferSize bytes of block->data (0 removes it).
 Result SyncWriteDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 // The same for the sort info block.
 Result SyncWriteDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block);

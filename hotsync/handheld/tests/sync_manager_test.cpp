@@ -434,7 +434,7 @@ TEST_F(SyncManagerTest, AppInfoAndSortInfoBlocks) {
   Bytes block(65520);
   DbBlockInfo info;
   std::strcpy(info.name, "TallimorDB");
-  info.buffer = block.data();
+  info.data = block.data();
   info.bufferSize = 100;
   EXPECT_EQ(SyncReadDBAppInfoBlock(handle, &info), kSyncErrBufferTooSmall);
   EXPECT_EQ(info.bytesRead, 280);
@@ -449,7 +449,7 @@ TEST_F(SyncManagerTest, AppInfoAndSortInfoBlocks) {
   ASSERT_EQ(SyncWriteDBAppInfoBlock(handle, &info), kSyncErrNone);
   const Bytes sort = Text("sort order");
   DbBlockInfo sortInfo;
-  sortInfo.buffer = const_cast<std::uint8_t*>(sort.data());
+  sortInfo.data = const_cast<std::uint8_t*>(sort.data());
   sortInfo.bufferSize = static_cast<std::uint16_t>(sort.size());
   ASSERT_EQ(SyncWriteDBSortInfoBlock(handle, &sortInfo), kSyncErrNone);
   info.bufferSize = 65521;
