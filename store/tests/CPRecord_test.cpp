@@ -208,18 +208,5 @@ TEST(RecordStatus, BitsAndStateCode) {
   EXPECT_FALSE(record.HasPendingMark());
 }
 
-TEST(RecordStatus, ResetReturnsDefaults) {
-  CPRecord record(RawWith(0xD8, nullptr, 0));
-  record.SetHandheldIndex(3);
-  record.Reset();
-  EXPECT_EQ(record.Id(), kNoRecordId);
-  EXPECT_EQ(record.Index(), -1);
-  EXPECT_EQ(record.Category(), 0);
-  EXPECT_EQ(record.Status(), 0u);
-  EXPECT_FALSE(record.IsPrivate());
-  EXPECT_EQ(record.Handle(), 0);
-  EXPECT_EQ(record.HandheldIndex(), -1);
-}
-
 }  // namespace
 }  // namespace tallimor
