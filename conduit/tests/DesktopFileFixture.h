@@ -15,6 +15,7 @@
 
 #include "conduit/SyncLog.h"
 #include "hotsync/log/HotSyncLog.h"
+#include "store/CPRecord.h"
 #include "store/tests/RecordFileBytes.h"
 
 namespace tallimor::testing {
@@ -71,6 +72,16 @@ inline Bytes FileBytes(const std::vector<Bytes>& records, const Bytes& appInfo =
   Append(file, sortInfo);
   for (const Bytes& r : records) Append(file, r);
   return file;
+}
+
+inline CPRecord MakeRecord(std::uint32_t id, std::int32_t category, const std::string& data,
+                           std::uint32_t status = 0) {
+  CPRecord record;
+  record.SetId(id);
+  record.SetCategory(category);
+  record.SetData(static_cast<std::uint32_t>(data.size()), reinterpret_cast<const std::uint8_t*>(data.data()));
+  record.SetStatus(status);
+  return record;
 }
 
 }  // namespace tallimor::testing
