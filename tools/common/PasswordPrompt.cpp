@@ -1,6 +1,7 @@
 // Password input from the terminal (echo off, restored on every way out, signals
-// included) or from the first line of a non-terminal standard input.
-#include "tools/tallimor-dump/PasswordInput.h"
+// included) or from the first line of a non-terminal standard input, and its
+// conversion to the code page 932 bytes that the digest and the cipher see.
+#include "tools/common/PasswordPrompt.h"
 
 #include <signal.h>
 #include <termios.h>
@@ -8,8 +9,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "desktop/PasswordInfo.h"
+#include "text/CodePage932.h"
 
 namespace tallimor {
 namespace {
@@ -116,6 +119,21 @@ bool ReadPassword(const char* prompt, std::string* password, std::string* error)
       return false;
   }
   return false;
+}
+
+bool ReadCodePage932Password(const char* prompt, std::string* cp932, std::string* error) {
+  std::string typed;
+  if (!ReadPassword(prompt, &typed, error)) return false;
+  Converted<std::string> key = CodePage932::FromUtf8(typed);
+  WipeSecret(typed);
+  if (!key.ok()) {
+    WipeSecret(key.text);
+    *error = std::string("the password cannot be used: ") + CodePage932::ErrorMeaning(key.error) +
+             " (it is read as UTF-8 and must be representable in code page 932)";
+    return false;
+  }
+  *cp932 = std::move(key.text);
+  return true;
 }
 
 }  // namespace tallimor

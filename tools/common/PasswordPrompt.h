@@ -15,4 +15,10 @@ namespace tallimor {
 // 1,024 bytes. The caller wipes `password` (WipeSecret) when done with it.
 bool ReadPassword(const char* prompt, std::string* password, std::string* error);
 
+// ReadPassword, then the typed UTF-8 turned into the code page 932 bytes that the digest
+// and the cipher see. False with `error` set when nothing could be read or the text is
+// not representable in code page 932; every intermediate copy is wiped. The caller
+// wipes `cp932` (WipeSecret) when done with it.
+bool ReadCodePage932Password(const char* prompt, std::string* cp932, std::string* error);
+
 }  // namespace tallimor

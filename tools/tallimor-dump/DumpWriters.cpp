@@ -9,6 +9,7 @@
 #include <string>
 
 #include "store/Cp932Bytes.h"
+#include "tools/common/TextOutput.h"
 
 namespace tallimor {
 namespace {
@@ -44,46 +45,6 @@ std::string JsonString(const char* bytes, std::size_t n) {
     }
   }
   return text + "\"";
-}
-
-// A JSON string literal of UTF-8 text: quotes, backslashes and control characters
-// escaped, every other byte (UTF-8 sequences included) as it is.
-std::string JsonUtf8(const std::string& utf8) {
-  std::string text = "\"";
-  for (const char ch : utf8) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      text.push_back('\\');
-      text.push_back(ch);
-    } else if (c < 0x20 || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      text += escaped;
-    } else {
-      text.push_back(ch);
-    }
-  }
-  return text + "\"";
-}
-
-// A memo's UTF-8 text for the listing, one "| " line per memo line; control
-// characters other than tab are shown as \xNN so they cannot act on the terminal.
-void MemoLines(const std::string& utf8, std::ostream& out) {
-  std::string line = "      | ";
-  for (const char ch : utf8) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '\n') {
-      out << line << "\n";
-      line = "      | ";
-    } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      line += escaped;
-    } else {
-      line.push_back(ch);
-    }
-  }
-  out << line << "\n";
 }
 
 // Printable text for the listing: printable ASCII as is, other bytes as \xNN. Both
@@ -232,7 +193,7 @@ void WriteDumpText(const DumpedFile& file, std::ostream& out) {
     out << line << StatusWords(r.Status()) << (r.IsPrivate() ? "  private" : "") << "  " << r.DataLength()
         << " bytes\n";
     HexDump(r.Data(), r.DataLength(), "      ", out);
-    if (file.hasTexts && i < file.texts.size()) MemoLines(file.texts[i], out);
+    if (file.hasTexts && i < file.texts.size()) WriteMemoLines(file.texts[i], out);
   }
 }
 

@@ -9,34 +9,9 @@
 #include "crypto/CBlowfish.h"
 #include "desktop/PasswordInfo.h"
 #include "desktop/StoredMemo.h"
-#include "text/CodePage932.h"
+#include "tools/common/TextOutput.h"
 
 namespace tallimor {
-namespace {
-
-constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
-
-// Code page 932 bytes as UTF-8 for display: every byte that does not start a valid code
-// becomes U+FFFD and the conversion goes on after it. Sets `lossy` when that happened.
-std::string DisplayUtf8(std::string_view bytes, bool* lossy) {
-  std::string out;
-  while (!bytes.empty()) {
-    Converted<std::string> converted = CodePage932::ToUtf8(bytes);
-    if (converted.ok()) {
-      out += converted.text;
-      break;
-    }
-    const std::size_t good = converted.errorOffset;
-    if (good > 0) out += CodePage932::ToUtf8(bytes.substr(0, good)).text;
-    out += kReplacement;
-    *lossy = true;
-    bytes.remove_prefix(good + 1 < bytes.size() ? good + 1 : bytes.size());
-  }
-  return out;
-}
-
-}  // namespace
-
 MemoTextsResult FillMemoTexts(const char* password, DumpedFile& file, std::size_t* undecodable) {
   *undecodable = 0;
   file.hasTexts = false;

@@ -7,9 +7,8 @@
 
 #include "desktop/PasswordInfo.h"
 #include "store/ResultCodes.h"
-#include "text/CodePage932.h"
 #include "tools/tallimor-dump/MemoTexts.h"
-#include "tools/tallimor-dump/PasswordInput.h"
+#include "tools/common/PasswordPrompt.h"
 #include "tools/tallimor-dump/DumpWriters.h"
 #include "tools/tallimor-dump/DumpedFile.h"
 
@@ -63,24 +62,15 @@ struct Options {
 // or an exit status after writing the reason to stderr. Every copy of the password is
 // wiped before this returns.
 int ShowMemoTexts(tallimor::DumpedFile& dumped) {
-  std::string typed;
+  std::string key;
   std::string error;
-  if (!tallimor::ReadPassword("Password: ", &typed, &error)) {
+  if (!tallimor::ReadCodePage932Password("Password: ", &key, &error)) {
     std::cerr << kProgram << ": " << error << "\n";
     return kExitPassword;
   }
-  tallimor::Converted<std::string> key = tallimor::CodePage932::FromUtf8(typed);
-  tallimor::WipeSecret(typed);
-  if (!key.ok()) {
-    tallimor::WipeSecret(key.text);
-    std::cerr << kProgram << ": the password cannot be used: "
-              << tallimor::CodePage932::ErrorMeaning(key.error)
-              << " (it is read as UTF-8 and must be representable in code page 932)\n";
-    return kExitPassword;
-  }
   std::size_t undecodable = 0;
-  const tallimor::MemoTextsResult result = tallimor::FillMemoTexts(key.text.c_str(), dumped, &undecodable);
-  tallimor::WipeSecret(key.text);
+  const tallimor::MemoTextsResult result = tallimor::FillMemoTexts(key.c_str(), dumped, &undecodable);
+  tallimor::WipeSecret(key);
   switch (result) {
     case tallimor::MemoTextsResult::kWrongPassword:
       std::cerr << kProgram << ": wrong password: it does not match the password digest in the file\n";
