@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <ctime>
 #include <memory>
 
@@ -81,9 +82,12 @@ class Session {
     return true;
   }
 
-  int OpenHandheld(std::unique_ptr<Handheld>* handheld) {
+  Handheld& handheld() { return *handheld_; }
+  MemoDatabase& memo() { return *memo_; }
+
+  int OpenHandheld() {
     std::string error;
-    const Result opened = Handheld::Open(directory_, handheld, &error);
+    const Result opened = Handheld::Open(directory_, &handheld_, &error);
     if (opened == kSyncErrNone) return kExitOk;
     if (opened == kSyncErrNotFound) return Fail(error + " (make one with 'init --user NAME')");
     return Fail(error);
@@ -91,27 +95,30 @@ class Session {
 
   // Opens the memo database; with `needsText` also asks for the password of a
   // protected one and unlocks it.
-  int OpenMemo(bool needsText, std::unique_ptr<Handheld>* handheld, std::unique_ptr<MemoDatabase>* memo) {
-    int status = OpenHandheld(handheld);
+  int OpenMemo(bool needsText) {
+    const int status = OpenHandheld();
     if (status != kExitOk) return status;
     std::unique_ptr<HandheldDatabase> db;
     std::string error;
-    const Result loaded = (*handheld)->LoadDatabase(MemoDatabase::kDatabaseName, &db, &error);
-    const std::string file = (*handheld)->DatabasePath(MemoDatabase::kDatabaseName);
+    const Result loaded = handheld_->LoadDatabase(MemoDatabase::kDatabaseName, &db, &error);
+    const std::string file = handheld_->DatabasePath(MemoDatabase::kDatabaseName);
     if (loaded == kSyncErrNotFound) {
       return Fail("the handheld has no memo database " + file + " (make one with 'create-db')");
     }
     if (loaded != kSyncErrNone) return Fail(file + " cannot be read: " + error);
-    if (MemoDatabase::Adopt(std::move(db), memo, &error) != kOk) return Fail(file + ": " + error);
-    if (needsText && (*memo)->IsProtected()) return Unlock(**memo, "Password: ");
+    if (MemoDatabase::Adopt(std::move(db), &memo_, &error) != kOk) return Fail(file + ": " + error);
+    if (needsText && memo_->IsProtected()) return Unlock("Password: ");
     return kExitOk;
   }
 
-  int Unlock(MemoDatabase& memo, const char* prompt) {
+  // Starts a new memo database in memory (saved by Save).
+  void NewMemo(std::unique_ptr<MemoDatabase> memo) { memo_ = std::move(memo); }
+
+  int Unlock(const char* prompt) {
     std::string password;
     std::string error;
     if (!ReadCodePage932Password(prompt, &password, &error)) return Report(error, kExitPassword);
-    const bool matches = memo.Unlock(password);
+    const bool matches = memo_->Unlock(password);
     WipeSecret(password);
     if (!matches) {
       return Report("wrong password: it does not match the password of the memo database", kExitPassword);
@@ -143,11 +150,37 @@ class Session {
     return kExitOk;
   }
 
-  int Save(Handheld& handheld, MemoDatabase& memo) {
+  // Reads a new password and sets it with `hint` on the memo database.
+  int SetNewPassword(const std::string& hint) {
+    std::string password;
+    const int status = ReadNewPassword(&password);
+    if (status != kExitOk) return status;
     std::string error;
-    if (handheld.SaveDatabase(MemoDatabase::kDatabaseName, memo.database(), &error) != kSyncErrNone) {
+    const Result changed = memo_->ChangePassword(password, hint, &error);
+    WipeSecret(password);
+    return changed == kOk ? kExitOk : Fail(error);
+  }
+
+  // The --hint option as code page 932 bytes that fit (empty when not given).
+  bool HintOption(const ArgumentParser& p, std::string* hint, int* status) {
+    if (p.Has("--hint") && !ToCp932(*p.Value("--hint"), "the hint", hint, status)) return false;
+    std::string error;
+    if (MemoDatabase::CheckHint(*hint, &error)) return true;
+    *status = Fail(error);
+    return false;
+  }
+
+  int Save() {
+    std::string error;
+    if (handheld_->SaveDatabase(MemoDatabase::kDatabaseName, memo_->database(), &error) != kSyncErrNone) {
       return Fail("the memo database cannot be written: " + error);
     }
+    return kExitOk;
+  }
+  // Saves when something changed; otherwise says why nothing was written.
+  int SaveIfChanged(bool changed, const std::string& unchanged) {
+    if (changed) return Save();
+    Note(unchanged + "; nothing was changed");
     return kExitOk;
   }
 
@@ -156,6 +189,8 @@ class Session {
   const char* command_;
   std::ostream& out_;
   std::ostream& err_;
+  std::unique_ptr<Handheld> handheld_;
+  std::unique_ptr<MemoDatabase> memo_;
 };
 
 std::uint32_t NowPalm() { return PalmTimeFromUnix(static_cast<std::int64_t>(std::time(nullptr))); }
@@ -198,59 +233,48 @@ int RunInit(Session& s, const std::vector<std::string>& args) {
 int RunCreateDb(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
+  std::string hint;
   if (!s.Parse(args, {{"--password", false}, {"--hint", true}}, 0, 0, &p, &status)) return status;
   if (p.Has("--hint") && !p.Has("--password")) return s.Usage("--hint needs --password");
-  std::string hint;
-  if (p.Has("--hint") && !s.ToCp932(*p.Value("--hint"), "the hint", &hint, &status)) return status;
-  std::string error;
-  if (!MemoDatabase::CheckHint(hint, &error)) return s.Fail(error);
-  std::unique_ptr<Handheld> handheld;
-  status = s.OpenHandheld(&handheld);
+  if (!s.HintOption(p, &hint, &status)) return status;
+  status = s.OpenHandheld();
   if (status != kExitOk) return status;
-  if (handheld->DatabaseExists(MemoDatabase::kDatabaseName)) {
+  if (s.handheld().DatabaseExists(MemoDatabase::kDatabaseName)) {
     return s.Fail("the handheld already holds the memo database " +
-                  handheld->DatabasePath(MemoDatabase::kDatabaseName));
+                  s.handheld().DatabasePath(MemoDatabase::kDatabaseName));
   }
-  std::unique_ptr<MemoDatabase> memo = MemoDatabase::CreateNew(NowPalm());
+  s.NewMemo(MemoDatabase::CreateNew(NowPalm()));
   if (p.Has("--password")) {
-    std::string password;
-    status = s.ReadNewPassword(&password);
+    status = s.SetNewPassword(hint);
     if (status != kExitOk) return status;
-    const Result changed = memo->ChangePassword(password, hint, &error);
-    WipeSecret(password);
-    if (changed != kOk) return s.Fail(error);
   }
-  return s.Save(*handheld, *memo);
+  return s.Save();
 }
 
 int RunPassword(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
-  if (!s.Parse(args, {{"--hint", true}, {"--remove", false}}, 0, 0, &p, &status)) return status;
-  if (p.Has("--hint") && p.Has("--remove")) return s.Usage("--hint and --remove exclude each other");
   std::string hint;
-  if (p.Has("--hint") && !s.ToCp932(*p.Value("--hint"), "the hint", &hint, &status)) return status;
-  std::string error;
-  if (!MemoDatabase::CheckHint(hint, &error)) return s.Fail(error);
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(false, &handheld, &memo);
+  if (!s.Parse(args, {{"--hint", true}, {"--remove", false}}, 0, 0, &p, &status)) return status;
+  const bool remove = p.Has("--remove");
+  if (p.Has("--hint") && remove) return s.Usage("--hint and --remove exclude each other");
+  if (!s.HintOption(p, &hint, &status)) return status;
+  status = s.OpenMemo(false);
   if (status != kExitOk) return status;
-  if (p.Has("--remove") && !memo->IsProtected()) return s.Fail("the memo database has no password to remove");
-  if (memo->IsProtected()) {
-    status = s.Unlock(*memo, "Current password: ");
+  if (remove && !s.memo().IsProtected()) return s.Fail("the memo database has no password to remove");
+  if (s.memo().IsProtected()) {
+    status = s.Unlock("Current password: ");
     if (status != kExitOk) return status;
   }
-  if (!p.Has("--hint") && !p.Has("--remove")) hint = memo->hint();  // a new password keeps the hint
-  std::string password;
-  if (!p.Has("--remove")) {
-    status = s.ReadNewPassword(&password);
+  if (remove) {
+    std::string error;
+    if (s.memo().ChangePassword("", "", &error) != kOk) return s.Fail(error);
+  } else {
+    if (!p.Has("--hint")) hint = s.memo().hint();  // a new password keeps the hint
+    status = s.SetNewPassword(hint);
     if (status != kExitOk) return status;
   }
-  const Result changed = memo->ChangePassword(password, hint, &error);
-  WipeSecret(password);
-  if (changed != kOk) return s.Fail(error);
-  return s.Save(*handheld, *memo);
+  return s.Save();
 }
 
 int RunAdd(Session& s, const std::vector<std::string>& args) {
@@ -263,23 +287,24 @@ int RunAdd(Session& s, const std::vector<std::string>& args) {
   }
   std::string text;
   if (!s.ToCp932(p.operands()[0], "the memo text", &text, &status)) return status;
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(true, &handheld, &memo);
+  status = s.OpenMemo(true);
   if (status != kExitOk) return status;
   std::uint32_t id = 0;
   std::string error;
-  if (memo->AddMemo(text, category, p.Has("--private"), &id, &error) != kOk) return s.Fail(error);
+  const Result added = s.memo().AddMemo(text, category, p.Has("--private"), &id, &error);
   WipeSecret(text);
-  status = s.Save(*handheld, *memo);
+  if (added != kOk) return s.Fail(error);
+  status = s.Save();
   if (status == kExitOk) s.out() << id << "\n";
   return status;
 }
 
-// Parses "ID" as the first operand.
-bool ParseId(Session& s, const ArgumentParser& p, std::uint32_t* id, int* status) {
-  if (ArgumentParser::ParseRecordId(p.operands()[0], id)) return true;
-  *status = s.Usage("'" + p.operands()[0] + "' is not a memo id (1 to 16777215, or 0x1 to 0xFFFFFF)");
+// Parses the command line of a command on one memo: ID, then `more` operands.
+bool ParseOnMemo(Session& s, const std::vector<std::string>& args, std::initializer_list<OptionSpec> specs,
+                 std::size_t more, ArgumentParser* p, std::uint32_t* id, int* status) {
+  if (!s.Parse(args, specs, 1 + more, 1 + more, p, status)) return false;
+  if (ArgumentParser::ParseRecordId(p->operands()[0], id)) return true;
+  *status = s.Usage("'" + p->operands()[0] + "' is not a memo id (1 to 16777215, or 0x1 to 0xFFFFFF)");
   return false;
 }
 
@@ -287,80 +312,63 @@ int RunEdit(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
   std::uint32_t id = 0;
-  if (!s.Parse(args, {}, 2, 2, &p, &status) || !ParseId(s, p, &id, &status)) return status;
   std::string text;
-  if (!s.ToCp932(p.operands()[1], "the memo text", &text, &status)) return status;
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(true, &handheld, &memo);
-  if (status != kExitOk) return status;
+  if (!ParseOnMemo(s, args, {}, 1, &p, &id, &status) ||
+      !s.ToCp932(p.operands()[1], "the memo text", &text, &status) || (status = s.OpenMemo(true)) != kExitOk) {
+    return status;
+  }
   bool changed = false;
   std::string error;
-  if (memo->EditMemo(id, text, &changed, &error) != kOk) return s.Fail(error);
+  const Result edited = s.memo().EditMemo(id, text, &changed, &error);
   WipeSecret(text);
-  if (!changed) {
-    s.Note("memo " + std::to_string(id) + " already has that text; nothing was changed");
-    return kExitOk;
-  }
-  return s.Save(*handheld, *memo);
+  if (edited != kOk) return s.Fail(error);
+  return s.SaveIfChanged(changed, "memo " + std::to_string(id) + " already has that text");
 }
 
 int RunDelete(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
   std::uint32_t id = 0;
-  if (!s.Parse(args, {{"--archive", false}}, 1, 1, &p, &status) || !ParseId(s, p, &id, &status)) return status;
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(false, &handheld, &memo);
-  if (status != kExitOk) return status;
+  if (!ParseOnMemo(s, args, {{"--archive", false}}, 0, &p, &id, &status) || (status = s.OpenMemo(false)) != kExitOk) {
+    return status;
+  }
   std::string error;
-  if (memo->DeleteMemo(id, p.Has("--archive"), &error) != kOk) return s.Fail(error);
-  return s.Save(*handheld, *memo);
+  if (s.memo().DeleteMemo(id, p.Has("--archive"), &error) != kOk) return s.Fail(error);
+  return s.Save();
 }
 
 int RunPrivate(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
   std::uint32_t id = 0;
-  if (!s.Parse(args, {}, 2, 2, &p, &status) || !ParseId(s, p, &id, &status)) return status;
+  if (!ParseOnMemo(s, args, {}, 1, &p, &id, &status)) return status;
   const std::string& setting = p.operands()[1];
   if (setting != "on" && setting != "off") return s.Usage("the second operand must be 'on' or 'off'");
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(false, &handheld, &memo);
+  status = s.OpenMemo(false);
   if (status != kExitOk) return status;
   bool changed = false;
   std::string error;
-  if (memo->SetPrivate(id, setting == "on", &changed, &error) != kOk) return s.Fail(error);
-  if (!changed) {
-    s.Note("memo " + std::to_string(id) + " is already " + (setting == "on" ? "private" : "public"));
-    return kExitOk;
-  }
-  return s.Save(*handheld, *memo);
+  if (s.memo().SetPrivate(id, setting == "on", &changed, &error) != kOk) return s.Fail(error);
+  return s.SaveIfChanged(changed,
+                         "memo " + std::to_string(id) + " is already " + (setting == "on" ? "private" : "public"));
 }
 
 int RunMove(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
   std::uint32_t id = 0;
-  if (!s.Parse(args, {}, 2, 2, &p, &status) || !ParseId(s, p, &id, &status)) return status;
   int category = 0;
+  if (!ParseOnMemo(s, args, {}, 1, &p, &id, &status)) return status;
   if (!ArgumentParser::ParseCategoryIndex(p.operands()[1], &category)) {
     return s.Usage("'" + p.operands()[1] + "' is not a category index (0 to 15)");
   }
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(false, &handheld, &memo);
+  status = s.OpenMemo(false);
   if (status != kExitOk) return status;
   bool changed = false;
   std::string error;
-  if (memo->MoveMemo(id, category, &changed, &error) != kOk) return s.Fail(error);
-  if (!changed) {
-    s.Note("memo " + std::to_string(id) + " is already in category " + std::to_string(category));
-    return kExitOk;
-  }
-  return s.Save(*handheld, *memo);
+  if (s.memo().MoveMemo(id, category, &changed, &error) != kOk) return s.Fail(error);
+  return s.SaveIfChanged(changed, "memo " + std::to_string(id) + " is already in category " +
+                                      std::to_string(category));
 }
 
 // The memo text of a record as UTF-8; counts a memo that is not code page 932 text.
@@ -383,15 +391,12 @@ int RunShow(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
   std::uint32_t id = 0;
-  if (!s.Parse(args, {}, 1, 1, &p, &status) || !ParseId(s, p, &id, &status)) return status;
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(true, &handheld, &memo);
-  if (status != kExitOk) return status;
-  const auto index = memo->database().IndexOfId(id);
+  if (!ParseOnMemo(s, args, {}, 0, &p, &id, &status) || (status = s.OpenMemo(true)) != kExitOk) return status;
+  const HandheldDatabase& db = s.memo().database();
+  const auto index = db.IndexOfId(id);
   if (!index) return s.Fail("there is no memo with id " + std::to_string(id));
   std::size_t undecodable = 0;
-  std::string text = MemoUtf8(*memo, *memo->database().RecordAt(*index), &undecodable);
+  std::string text = MemoUtf8(s.memo(), *db.RecordAt(*index), &undecodable);
   s.out() << text << "\n";
   WipeSecret(text);
   NoteUndecodable(s, undecodable);
@@ -401,19 +406,18 @@ int RunShow(Session& s, const std::vector<std::string>& args) {
 int RunList(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
-  if (!s.Parse(args, {{"--json", false}}, 0, 0, &p, &status)) return status;
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
-  status = s.OpenMemo(true, &handheld, &memo);
-  if (status != kExitOk) return status;
-  const HandheldDatabase& db = memo->database();
+  if (!s.Parse(args, {{"--json", false}}, 0, 0, &p, &status) || (status = s.OpenMemo(true)) != kExitOk) {
+    return status;
+  }
+  const MemoDatabase& memo = s.memo();
+  const HandheldDatabase& db = memo.database();
   const bool json = p.Has("--json");
   std::size_t undecodable = 0;
   if (json) s.out() << "[";
   for (std::size_t i = 0; i < db.count(); ++i) {
     const PdbRecord& record = *db.RecordAt(i);
     const std::uint8_t attributes = MemoDatabase::ReportedAttributes(record);
-    std::string text = MemoUtf8(*memo, record, &undecodable);
+    std::string text = MemoUtf8(memo, record, &undecodable);
     if (json) {
       s.out() << (i == 0 ? "\n  " : ",\n  ") << "{\"id\": " << record.uniqueId << ", \"index\": " << i
               << ", \"category\": " << record.category() << ", \"attributes\": " << unsigned(attributes)
@@ -422,7 +426,7 @@ int RunList(Session& s, const std::vector<std::string>& args) {
       s.out() << "memo " << record.uniqueId << "  index " << i;
       if (record.hasCategory()) {
         s.out() << "  category " << record.category() << " "
-                << JsonUtf8(CategoryName(memo->categories(), record.category()));
+                << JsonUtf8(CategoryName(memo.categories(), record.category()));
       }
       const std::string words = AttributeWords(attributes);
       s.out() << (words.empty() ? "" : "  ") << words << "\n";
@@ -442,20 +446,19 @@ int RunCategory(Session& s, const std::vector<std::string>& args) {
   const std::vector<std::string> rest(args.begin() + 1, args.end());
   ArgumentParser p;
   int status = kExitOk;
-  std::unique_ptr<Handheld> handheld;
-  std::unique_ptr<MemoDatabase> memo;
   std::string error;
   if (sub == "list") {
-    if (!s.Parse(rest, {{"--json", false}}, 0, 0, &p, &status)) return status;
-    status = s.OpenMemo(false, &handheld, &memo);
-    if (status != kExitOk) return status;
+    if (!s.Parse(rest, {{"--json", false}}, 0, 0, &p, &status) || (status = s.OpenMemo(false)) != kExitOk) {
+      return status;
+    }
+    const CPCategoryTable& categories = s.memo().categories();
     const bool json = p.Has("--json");
     bool first = true;
     if (json) s.out() << "[";
     for (int i = 0; i < kCategoryCount; ++i) {
-      const CPCategory* category = memo->categories().At(i);
+      const CPCategory* category = categories.At(i);
       if (category == nullptr) continue;
-      const std::string name = CategoryName(memo->categories(), i);
+      const std::string name = CategoryName(categories, i);
       if (json) {
         s.out() << (first ? "\n  " : ",\n  ") << "{\"index\": " << i << ", \"id\": " << category->Id()
                 << ", \"name\": " << JsonUtf8(name) << ", \"renamed\": " << (category->IsChanged() ? "true" : "false")
@@ -484,26 +487,22 @@ int RunCategory(Session& s, const std::vector<std::string>& args) {
   } else {
     return s.Usage("unknown sub-command '" + sub + "': add, rename, delete or list");
   }
-  status = s.OpenMemo(false, &handheld, &memo);
+  status = s.OpenMemo(false);
   if (status != kExitOk) return status;
   if (sub == "add") {
-    if (memo->AddCategory(name, &index, &error) != kOk) return s.Fail(error);
-    status = s.Save(*handheld, *memo);
+    if (s.memo().AddCategory(name, &index, &error) != kOk) return s.Fail(error);
+    status = s.Save();
     if (status == kExitOk) s.out() << index << "\n";
     return status;
   }
   if (sub == "rename") {
     bool changed = false;
-    if (memo->RenameCategory(index, name, &changed, &error) != kOk) return s.Fail(error);
-    if (!changed) {
-      s.Note("category " + std::to_string(index) + " already has that name; nothing was changed");
-      return kExitOk;
-    }
-    return s.Save(*handheld, *memo);
+    if (s.memo().RenameCategory(index, name, &changed, &error) != kOk) return s.Fail(error);
+    return s.SaveIfChanged(changed, "category " + std::to_string(index) + " already has that name");
   }
   std::size_t moved = 0;
-  if (memo->DeleteCategory(index, &moved, &error) != kOk) return s.Fail(error);
-  status = s.Save(*handheld, *memo);
+  if (s.memo().DeleteCategory(index, &moved, &error) != kOk) return s.Fail(error);
+  status = s.Save();
   if (status == kExitOk && moved > 0) s.Note(std::to_string(moved) + " memo(s) moved to Unfiled");
   return status;
 }
@@ -513,9 +512,9 @@ int RunImport(Session& s, const std::vector<std::string>& args) {
   int status = kExitOk;
   if (!s.Parse(args, {{"--replace", false}}, 1, 1, &p, &status)) return status;
   const std::string& path = p.operands()[0];
-  std::unique_ptr<Handheld> handheld;
-  status = s.OpenHandheld(&handheld);
+  status = s.OpenHandheld();
   if (status != kExitOk) return status;
+  Handheld& handheld = s.handheld();
   PdbFile file;
   std::string error;
   if (PdbReader::ReadFile(path, &file, &error) != kOk) return s.Fail(path + ": " + error);
@@ -523,12 +522,12 @@ int RunImport(Session& s, const std::vector<std::string>& args) {
   if (!Handheld::IsValidDatabaseName(name)) {
     return s.Fail(path + ": the database name \"" + name + "\" cannot name a file of the handheld");
   }
-  if (handheld->DatabaseExists(name) && !p.Has("--replace")) {
-    return s.Fail("the handheld already holds a database named \"" + name + "\" (" + handheld->DatabasePath(name) +
+  if (handheld.DatabaseExists(name) && !p.Has("--replace")) {
+    return s.Fail("the handheld already holds a database named \"" + name + "\" (" + handheld.DatabasePath(name) +
                   "); give --replace to overwrite it");
   }
   std::unique_ptr<HandheldDatabase> db = HandheldDatabase::FromFile(std::move(file));
-  if (handheld->SaveDatabase(name, *db, &error) != kSyncErrNone) return s.Fail(error);
+  if (handheld.SaveDatabase(name, *db, &error) != kSyncErrNone) return s.Fail(error);
   s.out() << name << "\n";
   return kExitOk;
 }
@@ -539,12 +538,12 @@ int RunExport(Session& s, const std::vector<std::string>& args) {
   if (!s.Parse(args, {}, 2, 2, &p, &status)) return status;
   const std::string& name = p.operands()[0];
   const std::string& path = p.operands()[1];
-  std::unique_ptr<Handheld> handheld;
-  status = s.OpenHandheld(&handheld);
+  status = s.OpenHandheld();
   if (status != kExitOk) return status;
+  Handheld& handheld = s.handheld();
   std::unique_ptr<HandheldDatabase> db;
   std::string error;
-  const Result loaded = handheld->LoadDatabase(name, &db, &error);
+  const Result loaded = handheld.LoadDatabase(name, &db, &error);
   if (loaded == kSyncErrNotFound) return s.Fail("the handheld holds no database named \"" + name + "\"");
   if (loaded != kSyncErrNone) return s.Fail(name + ": " + error);
   if (PdbWriter::WriteFile(path, db->ToFile(), &error) != kOk) return s.Fail(path + ": " + error);
@@ -555,13 +554,13 @@ int RunDatabases(Session& s, const std::vector<std::string>& args) {
   ArgumentParser p;
   int status = kExitOk;
   if (!s.Parse(args, {}, 0, 0, &p, &status)) return status;
-  std::unique_ptr<Handheld> handheld;
-  status = s.OpenHandheld(&handheld);
+  status = s.OpenHandheld();
   if (status != kExitOk) return status;
-  for (const std::string& name : handheld->DatabaseNames()) {
+  Handheld& handheld = s.handheld();
+  for (const std::string& name : handheld.DatabaseNames()) {
     PdbHeader header;
     std::string error;
-    if (PdbReader::ReadHeader(handheld->DatabasePath(name), &header, &error) != kOk) {
+    if (PdbReader::ReadHeader(handheld.DatabasePath(name), &header, &error) != kOk) {
       s.out() << name << "  (cannot be read: " << error << ")\n";
       continue;
     }
@@ -713,7 +712,8 @@ bool WriteHandheldCommandHelp(const std::string& name, std::ostream& out) {
   if (command == nullptr) return false;
   out << "Usage: " << kHandheldProgram << " --handheld DIR " << command->name
       << (command->synopsis[0] ? " " : "") << command->synopsis << "\n"
-      << command->summary << ".\n\n"
+      << static_cast<char>(std::toupper(static_cast<unsigned char>(command->summary[0]))) << (command->summary + 1)
+      << ".\n\n"
       << command->details << "\n"
       << kTextsAndPassword;
   return true;

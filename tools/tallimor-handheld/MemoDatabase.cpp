@@ -254,7 +254,8 @@ Result MemoDatabase::LiveMemo(std::uint32_t id, PdbRecord* record, std::size_t* 
   const auto at = db_->IndexOfId(id);
   if (!at) return Fail(error, kErrRecordNotFound, "there is no memo with id " + IdText(id));
   const PdbRecord* found = db_->RecordAt(*at);
-  if (!found->hasCategory()) {
+  if (found->busy()) return Fail(error, kErrNotSupported, "memo " + IdText(id) + " is marked busy");
+  if (found->deleted()) {
     return Fail(error, kErrNotSupported,
                 "memo " + IdText(id) + (found->archived() ? " is deleted (archived)" : " is deleted") +
                     " and waits for the next HotSync");
