@@ -25,7 +25,8 @@ namespace tallimor {
 
 class SyncLog;
 
-// Sync types (the HotSync action numbers).
+// Sync types (the HotSync action numbers). Of the others, 4 and 7 open the desktop
+// file for reading only and never write it, 5 acts as 2, and above 7 is unknown.
 inline constexpr std::int32_t kSyncFast = 0;
 inline constexpr std::int32_t kSyncSlow = 1;
 inline constexpr std::int32_t kSyncHandheldToDesktop = 2;

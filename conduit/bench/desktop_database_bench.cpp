@@ -4,13 +4,12 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "conduit/CPDesktopDatabase.h"
-#include "store/RecordFileFormat.h"
 
 namespace tallimor {
 namespace {
