@@ -3,6 +3,8 @@
 # program and library finds the Sync Manager library inside the prefix, not in the build.
 # Lists arrive '|'-separated: EXPECTED (paths under the prefix), RUNNABLE (program names).
 
+cmake_minimum_required(VERSION 3.25)
+
 foreach(var BUILD_DIR PREFIX EXPECTED LIBDIR)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "CheckInstall: ${var} is not set")
@@ -57,6 +59,42 @@ if(LDD)
       endif()
     endif()
   endforeach()
+endif()
+
+# A whole HotSync made by the installed programs with the installed conduit and notifier,
+# named explicitly so that no library of the build tree can stand in for them.
+set(conduit ${PREFIX}/${LIBDIR}/tallimor/libTallimorC.so)
+set(notifier ${PREFIX}/${LIBDIR}/tallimor/libTallimorN.so)
+if("hotsync" IN_LIST runnable AND "tallimor-handheld" IN_LIST runnable
+   AND "tallimor-dump" IN_LIST runnable AND EXISTS ${conduit} AND EXISTS ${notifier})
+  set(scratch ${PREFIX}-hotsync)
+  file(REMOVE_RECURSE ${scratch})
+  file(MAKE_DIRECTORY ${scratch}/run)
+  file(CHMOD ${scratch}/run DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  set(env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH XDG_RUNTIME_DIR=${scratch}/run
+          TALLIMOR_CONDUIT=${conduit} TALLIMOR_NOTIFIER=${notifier})
+  set(handheld ${PREFIX}/bin/tallimor-handheld --handheld ${scratch}/handheld)
+  foreach(step "init;--user;Installed" "create-db" "add;installed memo")
+    execute_process(COMMAND ${env} ${handheld} ${step}
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "tallimor-handheld ${step} failed (${rc}):\n${out}\n${err}")
+    endif()
+  endforeach()
+  execute_process(COMMAND ${env} ${PREFIX}/bin/hotsync --root ${scratch}/root
+                          sync --handheld ${scratch}/handheld --action slow
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "hotsync sync with the installed conduit failed (${rc}):\n${out}\n${err}")
+  endif()
+  execute_process(COMMAND ${env} ${PREFIX}/bin/tallimor-dump --json
+                          ${scratch}/root/Installed/Tallimor-Vexa/record.dat
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  # "installed memo" as the hex of its bytes, as the dump shows record data.
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "696e7374616c6c6564206d656d6f")
+    message(FATAL_ERROR "the memo did not reach the desktop file (${rc}):\n${out}\n${err}")
+  endif()
+  file(REMOVE_RECURSE ${scratch})
 endif()
 
 list(LENGTH expected files)
