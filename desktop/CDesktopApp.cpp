@@ -28,6 +28,10 @@
 #include "notifier/WindowMessageClient.h"
 #include "notifier/WindowMessageResult.h"
 
+// The program's images and icons live in a static library, whose resources are not
+// registered by themselves.
+static void InitResources() { Q_INIT_RESOURCE(tallimor); }
+
 #ifndef TALLIMOR_VERSION
 #define TALLIMOR_VERSION ""
 #endif
@@ -52,7 +56,9 @@ QString Text(int id) { return QString::fromUtf8(LoadString(id)); }
 CDesktopApp::CDesktopApp(DesktopOptions options)
     : options_(std::move(options)),
       profile_(options_.profilePath),
-      users_(std::make_unique<UserData>(options_.hotSyncRoot)) {}
+      users_(std::make_unique<UserData>(options_.hotSyncRoot)) {
+  InitResources();
+}
 
 CDesktopApp::~CDesktopApp() { ExitInstance(); }
 

@@ -426,7 +426,11 @@ void CMainFrame::SavePlacement() {
 void CMainFrame::RestorePlacement() {
   std::optional<WindowPlacement> placement =
       ParseWindowPlacement(app_.Profile().GetString(kPositionSection, kPlacementKey));
-  if (!placement) return;
+  if (!placement) {
+    // No placement yet: a comfortable first size, half again the view's template.
+    resize(sizeHint().expandedTo(minimumClient_ * 3 / 2));
+    return;
+  }
   QRect normal(placement->left, placement->top, placement->right - placement->left,
                placement->bottom - placement->top);
   if (normal.width() > 0 && normal.height() > 0) {

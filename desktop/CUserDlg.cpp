@@ -27,15 +27,16 @@ CUserDlg::CUserDlg(CDesktopApp& app, QWidget* parent) : QDialog(parent), app_(ap
   DialogUnits du(font());
   setFixedSize(du.Size(208, 159));
 
+  QFontMetrics metrics(font());
   auto* userLabel = new QLabel(QStringLiteral("ユーザ："), this);
-  userLabel->setGeometry(du.Rect(33, 9, 25, 8).adjusted(0, 0, du.X(8), 0));
+  userLabel->setGeometry(du.LabelRect(metrics, userLabel->text(), 33, 9, 25, 8));
   userList_ = new QComboBox(this);
   userList_->setObjectName(QStringLiteral("UserList"));
   userList_->setGeometry(du.X(60), du.Y(7), du.X(109), userList_->sizeHint().height());
   userList_->setMaxVisibleItems(8);
 
   auto* passwordLabel = new QLabel(QStringLiteral("パスワード："), this);
-  passwordLabel->setGeometry(du.Rect(21, 33, 36, 8).adjusted(0, 0, du.X(4), 0));
+  passwordLabel->setGeometry(du.LabelRect(metrics, passwordLabel->text(), 21, 33, 36, 8));
   password_ = new QLineEdit(this);
   password_->setObjectName(QStringLiteral("Password"));
   password_->setGeometry(du.Rect(60, 30, 109, 14));

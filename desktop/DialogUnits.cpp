@@ -32,6 +32,16 @@ QRect DialogUnits::Rect(int x, int y, int width, int height) const {
   return QRect(X(x), Y(y), X(width), Y(height));
 }
 
+QRect DialogUnits::LabelRect(const QFontMetrics& metrics, const QString& text, int x, int y,
+                            int width, int height) const {
+  QRect rect = Rect(x, y, width, height);
+  int needed = metrics.horizontalAdvance(text) + 2;
+  if (needed > rect.width()) rect.setLeft(rect.right() + 1 - needed);
+  if (rect.left() < 0) rect.moveLeft(0);
+  if (metrics.height() > rect.height()) rect.setHeight(metrics.height());
+  return rect;
+}
+
 QSize DialogUnits::Size(int width, int height) const { return QSize(X(width), Y(height)); }
 
 }  // namespace tallimor

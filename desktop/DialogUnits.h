@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
+#include <QString>
 #include <QRect>
 #include <QSize>
 
@@ -20,6 +22,11 @@ class DialogUnits {
   int Y(int units) const;   // vertical units to pixels
   QRect Rect(int x, int y, int width, int height) const;
   QSize Size(int width, int height) const;
+
+  // A label's rectangle: the template's, widened to the text's width when this font
+  // needs more room, keeping its right edge next to the control it names.
+  QRect LabelRect(const QFontMetrics& metrics, const QString& text, int x, int y, int width,
+                  int height) const;
 
  private:
   int baseX_;  // average character width in pixels

@@ -272,6 +272,19 @@ TEST_F(MainFrameTest, RestoreAsksAndOnlyOkGoesBackToTheFile) {
   EXPECT_EQ(frame->View()->ReloadCount(), reloads + 1);
 }
 
+// Checks every rule of the update handlers against the view's own answers.
+void ExpectEnablingRules(CMainFrame* frame) {
+  frame->UpdateCommandUI();
+  const CMainDlgView* view = frame->View();
+  for (int command : {kCmdDelete, kCmdEditMemo, kCmdCopy, kCmdCut})
+    EXPECT_EQ(frame->Action(command)->isEnabled(), view->HasCurrentMemo()) << command;
+  EXPECT_EQ(frame->Action(kCmdSelectAll)->isEnabled(), view->ListHasItems());
+  EXPECT_EQ(frame->Action(kCmdUndo)->isEnabled(), view->CanUndo());
+  for (int command : {kCmdSaveAll, kCmdRestore, kCmdExit, kCmdNewMemo, kCmdCategories, kCmdUser,
+                      kCmdAbout, kCmdViewToolBar, kCmdViewStatusBar})
+    EXPECT_TRUE(frame->Action(command)->isEnabled()) << command;
+}
+
 TEST_F(MainFrameTest, EnablingRulesFollowTheViewAndTheClipboard) {
   auto app = StartLoggedIn(user_, kPassword);
   CMainFrame* frame = app->MainFrame();
@@ -282,12 +295,14 @@ TEST_F(MainFrameTest, EnablingRulesFollowTheViewAndTheClipboard) {
   frame->UpdateCommandUI();
   EXPECT_FALSE(frame->Action(kCmdPaste)->isEnabled());
 
-  // The view has no current memo, no list items and nothing to undo.
-  for (int command : {kCmdDelete, kCmdEditMemo, kCmdCopy, kCmdCut, kCmdSelectAll, kCmdUndo})
-    EXPECT_FALSE(frame->Action(command)->isEnabled()) << command;
-  for (int command : {kCmdSaveAll, kCmdRestore, kCmdExit, kCmdNewMemo, kCmdCategories, kCmdUser,
-                      kCmdAbout, kCmdViewToolBar, kCmdViewStatusBar})
-    EXPECT_TRUE(frame->Action(command)->isEnabled()) << command;
+  ExpectEnablingRules(frame);  // two memos listed
+  std::int32_t empty = AddUser("Empty", 3002, nullptr);
+  bool success = false;
+  ASSERT_EQ(app->OpenUserData(empty, "", &success), kOk);
+  ASSERT_TRUE(success);
+  DrainEvents();
+  EXPECT_FALSE(frame->View()->HasCurrentMemo());
+  ExpectEnablingRules(frame);  // nothing listed
 }
 
 TEST_F(MainFrameTest, AcceleratorsSendTheirCommandsUnlessDisabled) {
@@ -299,6 +314,11 @@ TEST_F(MainFrameTest, AcceleratorsSendTheirCommandsUnlessDisabled) {
 
   // Delete is disabled without a current memo: the key goes on to the control, no
   // question is asked.
+  std::int32_t empty = AddUser("Empty", 3002, nullptr);
+  bool success = false;
+  ASSERT_EQ(app->OpenUserData(empty, "", &success), kOk);
+  DrainEvents();
+  ASSERT_FALSE(frame->View()->HasCurrentMemo());
   QTest::keyClick(frame->View(), Qt::Key_Delete);
   EXPECT_TRUE(messages_.empty());
 }
