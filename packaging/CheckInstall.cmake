@@ -1,6 +1,7 @@
 # Installs the build into a fresh prefix and checks what a user gets: every expected
-# file is there, the command-line programs start and answer --help, and every installed
-# program and library finds the Sync Manager library inside the prefix, not in the build.
+# file is there, the command-line programs start and answer --help, every installed
+# program and library finds the Sync Manager library inside the prefix, not in the build,
+# and the installed programs, conduit and notifier carry a memo through a HotSync.
 # Lists arrive '|'-separated: EXPECTED (paths under the prefix), RUNNABLE (program names).
 
 cmake_minimum_required(VERSION 3.25)
