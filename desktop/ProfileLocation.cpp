@@ -18,7 +18,9 @@ std::string LocateProfile(std::string_view programDir, const char* xdgConfigHome
   if (xdgConfigHome != nullptr && xdgConfigHome[0] == '/') {
     base = xdgConfigHome;
   } else if (home != nullptr && home[0] == '/') {
-    base = std::string(home) + "/.config";
+    base = home;
+    if (base.back() != '/') base += '/';
+    base += ".config";
   } else {
     return {};
   }

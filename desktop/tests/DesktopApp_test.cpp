@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <QLineEdit>
+#include <sys/stat.h>
+
 #include <atomic>
+#include <fstream>
 #include <chrono>
 #include <thread>
 
@@ -16,6 +19,7 @@
 #include "desktop/CMainFrame.h"
 #include "desktop/CProfile.h"
 #include "desktop/CProtectedRecordFile.h"
+#include "desktop/ProfileLocation.h"
 #include "desktop/CWindowMessageEvent.h"
 #include "desktop/StoredMemo.h"
 #include "desktop/tests/GuiTestSupport.h"
@@ -187,6 +191,24 @@ TEST_F(DesktopAppTest, AboutShowsTheBuildVersion) {
   EXPECT_EQ(about.VersionLine()->text(), QStringLiteral("Tallimor デスクトップ v.") + CDesktopApp::VersionText());
   EXPECT_TRUE(about.VersionLine()->isReadOnly());
   EXPECT_FALSE(CDesktopApp::VersionText().isEmpty());
+}
+
+}  // namespace
+}  // namespace tallimor::test
+
+namespace tallimor::test {
+namespace {
+
+TEST_F(DesktopAppTest, TheProfileStandsBesideTheProgramOrInTheConfigurationHome) {
+  std::string programDir = dir_ + "/bin";
+  ::mkdir(programDir.c_str(), 0700);
+  EXPECT_EQ(LocateProfile(programDir, "/xdg", "/home/u"), "/xdg/Tallimor/Tallimor.ini");
+  EXPECT_EQ(LocateProfile(programDir, nullptr, "/home/u"), "/home/u/.config/Tallimor/Tallimor.ini");
+  EXPECT_EQ(LocateProfile(programDir, "relative", "/home/u/"), "/home/u/.config/Tallimor/Tallimor.ini");
+  EXPECT_EQ(LocateProfile(programDir, nullptr, nullptr), "");
+  // A portable copy beside the program wins.
+  std::ofstream(programDir + "/Tallimor.ini") << "[Settings]\n";
+  EXPECT_EQ(LocateProfile(programDir + "/", "/xdg", "/home/u"), programDir + "/Tallimor.ini");
 }
 
 }  // namespace

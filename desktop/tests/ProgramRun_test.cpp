@@ -79,7 +79,7 @@ class Child {
   pid_t pid_ = -1;
 };
 
-class ProgramRunTest : public DesktopSandbox {
+class DesktopProgramRun : public DesktopSandbox {
  protected:
   void SetUp() override {
     DesktopSandbox::SetUp();
@@ -136,7 +136,7 @@ class ProgramRunTest : public DesktopSandbox {
   void* library_ = nullptr;
 };
 
-TEST_F(ProgramRunTest, HelpAndBadArguments) {
+TEST_F(DesktopProgramRun, HelpAndBadArguments) {
   Child help({TALLIMOR_PROGRAM, "--help"}, Environment("offscreen"));
   EXPECT_EQ(help.Wait(20000), 0);
   Child bad({TALLIMOR_PROGRAM, "--frobnicate"}, Environment("offscreen"));
@@ -145,7 +145,7 @@ TEST_F(ProgramRunTest, HelpAndBadArguments) {
   EXPECT_EQ(missing.Wait(20000), 2);
 }
 
-TEST_F(ProgramRunTest, ASecondStartEndsSilentlyAndAKilledOneBlocksNothing) {
+TEST_F(DesktopProgramRun, ASecondStartEndsSilentlyAndAKilledOneBlocksNothing) {
   auto first = StartProgram();
   ASSERT_TRUE(WaitForProgram());
   // Still at its user dialog: not logged in.
@@ -165,7 +165,7 @@ TEST_F(ProgramRunTest, ASecondStartEndsSilentlyAndAKilledOneBlocksNothing) {
   EXPECT_EQ(third->Wait(500), -1);  // still running
 }
 
-TEST_F(ProgramRunTest, TheNotifierReachesTheProgramWhileItsUserDialogIsOpen) {
+TEST_F(DesktopProgramRun, TheNotifierReachesTheProgramWhileItsUserDialogIsOpen) {
   auto notify = LoadNotifier();
   ASSERT_NE(notify, nullptr) << ::dlerror();
   // Not running: every event type proceeds.
@@ -188,7 +188,7 @@ int RunCommand(const std::vector<std::string>& argv, const std::map<std::string,
   return child.Wait(ms);
 }
 
-TEST_F(ProgramRunTest, AfterALoginUnderXTheNotifierRunsEveryEventThroughTheProgram) {
+TEST_F(DesktopProgramRun, AfterALoginUnderXTheNotifierRunsEveryEventThroughTheProgram) {
   if (::access("/usr/bin/Xvfb", X_OK) != 0 || ::access("/usr/bin/xdotool", X_OK) != 0)
     GTEST_SKIP() << "needs Xvfb and xdotool";
   auto notify = LoadNotifier();
