@@ -1,0 +1,15 @@
+// Text of the HotSync data (user names, log entries: code page 932 bytes) made safe to
+// print on a UTF-8 terminal.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tallimor {
+
+// `cp932` as UTF-8. Control characters, and every byte of text that is not valid code
+// page 932, are written as \xHH, so that nothing printed can act on the terminal and
+// nothing is silently dropped.
+std::string TerminalText(std::string_view cp932);
+
+}  // namespace tallimor

@@ -1,0 +1,402 @@
+// The `hotsync` program as users and scripts run it: whole HotSyncs of handhelds made
+// with tallimor-handheld, checked from outside with tallimor-dump and
+// tallimor-handheld. The real conduit shows that memos arrive; a stand-in conduit that
+// records what it is handed shows which action, directory and first-sync indicator
+// the program chose; a stand-in desktop program answers the real notifier.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hotsync/manager/tests/ProcessRunner.h"
+#include "hotsync/users/UserData.h"
+#include "notifier/HotSyncNotification.h"
+#include "notifier/tests/TestSupport.h"
+
+namespace tallimor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ProcessResult;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// The values of every "text" member of JSON written by the tools (plain ASCII memos).
+std::vector<std::string> JsonTexts(const std::string& json) {
+  std::vector<std::string> texts;
+  const std::string key = "\"text\": \"";
+  for (std::size_t at = json.find(key); at != std::string::npos; at = json.find(key, at)) {
+    at += key.size();
+    std::string text;
+    while (at < json.size() && json[at] != '"') {
+      if (json[at] == '\\') ++at;
+      text += json[at++];
+    }
+    texts.push_back(text);
+  }
+  std::sort(texts.begin(), texts.end());
+  return texts;
+}
+
+class HotSyncCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/tallimor-hotsync-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    root_ = dir_ + "/root";
+    handheld_ = dir_ + "/handheld";
+    setenv("TALLIMOR_CONDUIT", TALLIMOR_CONDUIT_LIBRARY, 1);
+    setenv("TALLIMOR_NOTIFIER", "", 1);  // no notifier unless a test brings one
+    setenv("TALLIMOR_FAKE_CONDUIT_LOG", (dir_ + "/conduit.log").c_str(), 1);
+    for (const char* variable : {"TALLIMOR_HOTSYNC_ROOT", "TALLIMOR_SYNC_FAULT",
+                                 "TALLIMOR_HOTSYNC_LOG", "TALLIMOR_FAKE_CONDUIT_MODE"}) {
+      unsetenv(variable);
+    }
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  ProcessResult HotSync(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"--root", root_});
+    return testing::RunProcess(TALLIMOR_HOTSYNC_PROGRAM, arguments);
+  }
+  ProcessResult Sync(std::vector<std::string> more = {}) {
+    std::vector<std::string> arguments = {"sync", "--handheld", handheld_};
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return HotSync(arguments);
+  }
+  // tallimor-handheld on the handheld, with the password on standard input.
+  ProcessResult Handheld(std::vector<std::string> arguments, const std::string& handheld = "") {
+    arguments.insert(arguments.begin(), {"--handheld", handheld.empty() ? handheld_ : handheld});
+    return testing::RunProcess(TALLIMOR_HANDHELD_PROGRAM, arguments, "secret\n");
+  }
+  // A handheld of "Taro Yamada" with a protected memo database and two memos.
+  void MakeHandheld(const std::string& handheld = "", const std::string& userId = "") {
+    std::vector<std::string> init = {"init", "--user", "Taro Yamada"};
+    if (!userId.empty()) init.insert(init.end(), {"--user-id", userId});
+    ASSERT_EQ(Handheld(init, handheld).status, 0);
+    ASSERT_EQ(Handheld({"create-db", "--password", "--hint", "pet"}, handheld).status, 0);
+    ASSERT_EQ(Handheld({"add", "first memo"}, handheld).status, 0);
+    ASSERT_EQ(Handheld({"category", "add", "Work"}, handheld).status, 0);
+    ASSERT_EQ(Handheld({"add", "--category", "1", "work memo"}, handheld).status, 0);
+  }
+
+  std::string UserDirectory() const { return root_ + "/YamadaT"; }
+  std::string DesktopFile() const { return UserDirectory() + "/Tallimor-Vexa/record.dat"; }
+  bool Unfinished() const { return fs::exists(UserDirectory() + "/HotSync.unfinished"); }
+
+  std::vector<std::string> DesktopMemos() {
+    const ProcessResult dump = testing::RunProcess(
+        TALLIMOR_DUMP_PROGRAM, {"--json", "--password", DesktopFile()}, "secret\n");
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    return JsonTexts(dump.out);
+  }
+  std::vector<std::string> HandheldMemos() {
+    const ProcessResult list = Handheld({"list", "--json"});
+    EXPECT_EQ(list.status, 0) << list.err;
+    return JsonTexts(list.out);
+  }
+
+  // Runs the stand-in conduit instead of the real one, ending as `mode` says.
+  void UseFakeConduit(const char* mode = "") {
+    setenv("TALLIMOR_CONDUIT", TALLIMOR_FAKE_CONDUIT_LIBRARY, 1);
+    setenv("TALLIMOR_FAKE_CONDUIT_MODE", mode, 1);
+  }
+  // What the stand-in conduit was handed, one line per run.
+  std::vector<std::string> ConduitRuns() const { return Lines(ReadFile(dir_ + "/conduit.log")); }
+  // The sync type of the stand-in's last run, or -100.
+  int LastSyncType() const {
+    const std::vector<std::string> runs = ConduitRuns();
+    return runs.empty() ? -100 : std::stoi(runs.back().substr(runs.back().find('=') + 1));
+  }
+
+  testing::ScopedRuntimeDir runtime_;  // no real desktop program is ever reached
+  std::string dir_;
+  std::string root_;
+  std::string handheld_;
+};
+
+TEST_F(HotSyncCommand, FirstHotSyncMakesTheUserAndBringsTheMemosOver) {
+  MakeHandheld();
+  const ProcessResult first = Sync();
+  ASSERT_EQ(first.status, 0) << first.err;
+  EXPECT_NE(first.err.find("new HotSync user \"Taro Yamada\""), std::string::npos) << first.err;
+  EXPECT_NE(first.err.find("slow synchronization (first HotSync of this user"), std::string::npos);
+  EXPECT_NE(first.out.find("OK Generic Conduit"), std::string::npos) << first.out;
+
+  const ProcessResult users = HotSync({"users"});
+  EXPECT_EQ(users.out, "1\tTaro Yamada\t" + UserDirectory() + "\n");
+  EXPECT_NE(ReadFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
+  EXPECT_EQ(DesktopMemos(), (std::vector<std::string>{"first memo", "work memo"}));
+  EXPECT_FALSE(Unfinished());
+
+  // Both sides changed: the next, ordinary HotSync is a fast one and carries the edit.
+  ASSERT_EQ(Handheld({"edit", "1", "first memo, edited"}).status, 0);
+  const ProcessResult second = Sync();
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_NE(second.err.find(": fast synchronization\n"), std::string::npos) << second.err;
+  EXPECT_EQ(DesktopMemos(), (std::vector<std::string>{"first memo, edited", "work memo"}));
+}
+
+TEST_F(HotSyncCommand, FailedHotSyncIsFollowedByASlowOneThatConverges) {
+  MakeHandheld();
+  ASSERT_EQ(Sync().status, 0);
+  ASSERT_EQ(Handheld({"edit", "2", "work memo, edited"}).status, 0);
+  ASSERT_EQ(Handheld({"add", "third memo"}).status, 0);
+
+  // The link to the handheld is lost part way through the conduit.
+  setenv("TALLIMOR_SYNC_FAULT", "call=14,kind=comm", 1);
+  const ProcessResult failed = Sync();
+  unsetenv("TALLIMOR_SYNC_FAULT");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.out.find("FAILED Generic Conduit"), std::string::npos) << failed.out;
+  EXPECT_NE(failed.err.find("next HotSync of this handheld compares every record"), std::string::npos);
+  EXPECT_TRUE(Unfinished());
+
+  const ProcessResult next = Sync();
+  ASSERT_EQ(next.status, 0) << next.err;
+  EXPECT_NE(next.err.find("slow synchronization (the last HotSync of this handheld did not finish)"),
+            std::string::npos)
+      << next.err;
+  EXPECT_FALSE(Unfinished());
+  const std::vector<std::string> expected = {"first memo", "third memo", "work memo, edited"};
+  EXPECT_EQ(DesktopMemos(), expected);
+  EXPECT_EQ(HandheldMemos(), expected);
+
+  const ProcessResult log = HotSync({"log"});
+  EXPECT_NE(log.out.find(": failed\n"), std::string::npos) << log.out;
+  EXPECT_NE(log.out.find("Slow synchronization: the last HotSync of this handheld did not finish."),
+            std::string::npos);
+}
+
+TEST_F(HotSyncCommand, DesktopOverwritesHandheldForOneRun) {
+  MakeHandheld();
+  ASSERT_EQ(Sync().status, 0);
+  ASSERT_EQ(Handheld({"edit", "1", "changed on the handheld"}).status, 0);
+  ASSERT_EQ(Handheld({"add", "added on the handheld"}).status, 0);
+
+  const ProcessResult overwrite = Sync({"--action", "desktop-to-handheld"});
+  ASSERT_EQ(overwrite.status, 0) << overwrite.err;
+  EXPECT_NE(overwrite.err.find("desktop overwrites handheld"), std::string::npos);
+  EXPECT_EQ(HandheldMemos(), (std::vector<std::string>{"first memo", "work memo"}));
+  EXPECT_EQ(DesktopMemos(), (std::vector<std::string>{"first memo", "work memo"}));
+}
+
+TEST_F(HotSyncCommand, KilledHotSyncMakesTheNextOneSlow) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+
+  UseFakeConduit("hang");
+  const pid_t pid = testing::StartProcess(TALLIMOR_HOTSYNC_PROGRAM,
+                                          {"--root", root_, "sync", "--handheld", handheld_});
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (ConduitRuns().size() < 2 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_EQ(ConduitRuns().size(), 2u) << "the conduit never started";
+  kill(pid, SIGKILL);  // half way through the conduit
+  EXPECT_EQ(testing::WaitProcess(pid), 128 + SIGKILL);
+  EXPECT_EQ(LastSyncType(), 0);
+  EXPECT_TRUE(Unfinished());
+  EXPECT_NE(HotSync({"log"}).out.find(": did not finish\n"), std::string::npos);
+
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  EXPECT_EQ(LastSyncType(), 1);
+  EXPECT_FALSE(Unfinished());
+  ASSERT_EQ(Sync().status, 0);
+  EXPECT_EQ(LastSyncType(), 0);
+}
+
+TEST_F(HotSyncCommand, ConduitIsHandedTheMemoDatabaseAndTheFirstSyncIndicator) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  const std::string directory = UserDirectory() + "/Tallimor-Vexa";
+  EXPECT_TRUE(fs::is_directory(directory));
+  ASSERT_EQ(ConduitRuns().size(), 1u);
+  EXPECT_EQ(ConduitRuns()[0], "syncType=1 firstSync=1 directory=" + directory +
+                                  " file=record.dat count=1 name=TallimorDB creator=546c6d72 "
+                                  "type=44415441 descriptors=none");
+
+  // A second handheld of the same user that has never been synchronized: it is new.
+  const std::string other = dir_ + "/other";
+  MakeHandheld(other);
+  ASSERT_EQ(HotSync({"sync", "--handheld", other}).status, 0);
+  EXPECT_NE(ConduitRuns().back().find("syncType=1 firstSync=2 "), std::string::npos);
+  EXPECT_NE(ReadFile(other + "/handheld.ini").find("UserId=1"), std::string::npos);
+  ASSERT_EQ(HotSync({"sync", "--handheld", other}).status, 0);
+  EXPECT_NE(ConduitRuns().back().find("syncType=0 firstSync=0 "), std::string::npos);
+
+  // A handheld of another user who happens to have the same name is refused.
+  const std::string stranger = dir_ + "/stranger";
+  MakeHandheld(stranger, "99");
+  const ProcessResult refused = HotSync({"sync", "--handheld", stranger});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("different users"), std::string::npos) << refused.err;
+  EXPECT_EQ(ConduitRuns().size(), 3u);
+}
+
+TEST_F(HotSyncCommand, ActionOptionHoldsForOneRun) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  const std::map<std::string, int> actions = {{"fast", 0},
+                                              {"slow", 1},
+                                              {"handheld-to-desktop", 2},
+                                              {"desktop-to-handheld", 3},
+                                              {"nothing", 6}};
+  for (const auto& [name, syncType] : actions) {
+    ASSERT_EQ(Sync({"--action", name}).status, 0) << name;
+    EXPECT_EQ(LastSyncType(), syncType) << name;
+    ASSERT_EQ(Sync().status, 0);
+    EXPECT_EQ(LastSyncType(), 0) << "after " << name;
+  }
+  const ProcessResult bad = Sync({"--action", "sideways"});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("unknown action 'sideways'"), std::string::npos);
+}
+
+TEST_F(HotSyncCommand, NextHotSyncActionIsUsedUpOnlyBySuccess) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  UserData users(root_);
+  ASSERT_EQ(users.WriteValue(1, "TallimorC", "SyncType", 3), kOk);
+  ASSERT_EQ(users.WriteValue(1, "TallimorC", "NextSyncType", 2), kOk);
+
+  UseFakeConduit("fail");
+  EXPECT_EQ(Sync().status, 1);
+  EXPECT_EQ(LastSyncType(), 2);
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  EXPECT_EQ(LastSyncType(), 2);  // still owed after the failure; an overwrite needs no slow run
+  ASSERT_EQ(Sync().status, 0);
+  EXPECT_EQ(LastSyncType(), 3);  // the default again
+  std::int32_t next = 0;
+  ASSERT_EQ(users.ReadValue(1, "TallimorC", "NextSyncType", &next, 0), kOk);
+  EXPECT_EQ(next, -1);
+}
+
+// The stand-in desktop program's answers per notification code; missing codes answer 0.
+testing::FakeDesktop::Handler Desktop(std::map<std::uint64_t, std::int64_t> answers) {
+  answers.emplace(kHotSyncProbe, kHotSyncProbeAnswer);
+  return [answers](const WindowMessage& message) -> std::optional<std::int64_t> {
+    const auto found = answers.find(message.wParam);
+    return found == answers.end() ? 0 : found->second;
+  };
+}
+
+std::vector<std::uint64_t> Codes(const testing::FakeDesktop& desktop) {
+  std::vector<std::uint64_t> codes;
+  for (const WindowMessage& message : desktop.received()) {
+    if (message.wParam != kHotSyncProbe) codes.push_back(message.wParam);
+  }
+  return codes;
+}
+
+TEST_F(HotSyncCommand, DesktopProgramMayRefuseTheHotSync) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);  // no notifier yet: nobody is asked
+  setenv("TALLIMOR_NOTIFIER", TALLIMOR_NOTIFIER_LIBRARY, 1);
+
+  {
+    testing::FakeDesktop busy(kDesktopWindowClass, Desktop({{kHotSyncStartQuery, 1}}));
+    ASSERT_EQ(busy.listenResult(), kOk);
+    const ProcessResult refused = Sync();
+    EXPECT_EQ(refused.status, 3);
+    EXPECT_NE(refused.err.find("refused the HotSync: one of its dialogs is open"), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.out.find("refused the HotSync"), std::string::npos);  // in the log too
+    EXPECT_EQ(Codes(busy), (std::vector<std::uint64_t>{kHotSyncStartQuery, kHotSyncEndedAbnormally}));
+  }
+  {
+    testing::FakeDesktop cannotSave(kDesktopWindowClass, Desktop({{kHotSyncStarted, 1}}));
+    EXPECT_EQ(Sync().status, 3);
+    EXPECT_EQ(Codes(cannotSave), (std::vector<std::uint64_t>{kHotSyncStartQuery, kHotSyncStarted,
+                                                             kHotSyncEndedAbnormally}));
+  }
+  EXPECT_EQ(ConduitRuns().size(), 1u);  // no conduit ran for either
+  EXPECT_FALSE(Unfinished());
+  {
+    testing::FakeDesktop idle(kDesktopWindowClass, Desktop({}));
+    ASSERT_EQ(Sync().status, 0);
+    EXPECT_EQ(Codes(idle), (std::vector<std::uint64_t>{kHotSyncStartQuery, kHotSyncStarted,
+                                                       kHotSyncEndedNormally}));
+    UseFakeConduit("fail");
+    EXPECT_EQ(Sync().status, 1);
+    EXPECT_EQ(Codes(idle).back(), kHotSyncEndedAbnormally);
+  }
+  EXPECT_EQ(ConduitRuns().size(), 3u);
+}
+
+TEST_F(HotSyncCommand, CommandLineMistakesAreUsageErrors) {
+  for (const std::vector<std::string>& words : std::vector<std::vector<std::string>>{
+           {},
+           {"dance"},
+           {"sync"},
+           {"sync", "--handheld"},
+           {"sync", "--handheld", "a", "--handheld", "b"},
+           {"sync", "--handheld", "a", "extra"},
+           {"users", "--user", "x"},
+           {"--root"},
+           {"--frobnicate", "users"}}) {
+    const ProcessResult result = HotSync(words);
+    EXPECT_EQ(result.status, 2) << ::testing::PrintToString(words);
+    EXPECT_NE(result.err.find("hotsync --help"), std::string::npos);
+  }
+  for (const char* command : {"sync", "configure", "log", "users"}) {
+    const ProcessResult help = HotSync({command, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind(std::string("Usage: hotsync [--root DIR] ") + command, 0), 0u) << help.out;
+  }
+  const ProcessResult help = HotSync({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+}
+
+TEST_F(HotSyncCommand, MissingThingsAreFailuresWithReasons) {
+  const ProcessResult noHandheld = Sync();
+  EXPECT_EQ(noHandheld.status, 1);
+  EXPECT_NE(noHandheld.err.find("is no emulated handheld"), std::string::npos) << noHandheld.err;
+
+  MakeHandheld();
+  setenv("TALLIMOR_CONDUIT", (dir_ + "/nowhere.so").c_str(), 1);
+  const ProcessResult noConduit = Sync();
+  EXPECT_EQ(noConduit.status, 1);
+  EXPECT_NE(noConduit.err.find("cannot load the conduit"), std::string::npos) << noConduit.err;
+
+  EXPECT_EQ(HotSync({"users"}).out, "1\tTaro Yamada\t" + UserDirectory() + "\n");
+  const ProcessResult nobody = HotSync({"log", "--user", "Nobody"});
+  EXPECT_EQ(nobody.status, 1);
+  EXPECT_NE(nobody.err.find("no HotSync user \"Nobody\""), std::string::npos);
+  const ProcessResult configure = HotSync({"configure", "--user", "Nobody"});
+  EXPECT_EQ(configure.status, 1);
+}
+
+}  // namespace
+}  // namespace tallimor
