@@ -262,12 +262,6 @@ Result HandheldDatabaseManager::PrepareRead(std::uint32_t id, std::uint16_t inde
   return kOk;
 }
 
-Result HandheldDatabaseManager::StoreRawRecord() {
-  const CPRecord record(raw_);
-  if (record.DataLength() != raw_.recordSize) return kErrOutOfMemory;
-  return StoreRecordCopy(record);
-}
-
 void HandheldDatabaseManager::LogReadFailed(Result error, std::int32_t index) {
   if (log_ == nullptr) return;
   CPRecord asked;
@@ -275,46 +269,26 @@ void HandheldDatabaseManager::LogReadFailed(Result error, std::int32_t index) {
   log_->logReadFailed(error, asked, SyncLog::kHandheld);
 }
 
-Result HandheldDatabaseManager::ReadModifiedRecords() {
+Result HandheldDatabaseManager::LoadRecords(HandheldWalk walk) {
   Result result = RequireOpen();
   std::int32_t count = 0;
   if (result == kOk) result = RecordCount(count);
   if (result == kOk) result = PrepareTable(count);
-  // The handheld's modified-record walk may have been started by an earlier walk.
-  if (result == kOk) result = SyncResetRecordIndex(handle_);
   if (result != kOk) return result;
-  std::int32_t asked = 0;  // where the handheld looks for the next modified record
+  SetIterationPosition(0);
+  CPRecord record;
   for (;;) {
-    if ((result = PrepareRead(0, 0, 0)) != kOk) return result;
-    result = SyncReadNextModifiedRec(&raw_);
-    if (result == kSyncErrNotFound) return kOk;
-    if (result != kSyncErrNone) {
-      LogReadFailed(result, asked);
-      return result;
-    }
-    if ((result = StoreRawRecord()) != kOk) return result;
-    asked = raw_.recordIndex + 1;
+    result = NextFromHandheld(walk, false, record);
+    if (result == kErrNoMatch) return kOk;
+    if (result != kOk) return result;
+    if (record.DataLength() != raw_.recordSize) return kErrOutOfMemory;
+    if ((result = StoreRecordCopy(record)) != kOk) return result;
   }
 }
 
-Result HandheldDatabaseManager::ReadAllRecords() {
-  Result result = RequireOpen();
-  std::int32_t count = 0;
-  if (result == kOk) result = RecordCount(count);
-  if (result == kOk) result = PrepareTable(count);
-  if (result != kOk) return result;
-  for (std::int32_t index = 0; index < count; ++index) {
-    if ((result = PrepareRead(0, static_cast<std::uint16_t>(index), 0)) != kOk) return result;
-    result = SyncReadRecordByIndex(&raw_);
-    if (result == kSyncErrNotFound) return kOk;
-    if (result != kSyncErrNone) {
-      LogReadFailed(result, index);
-      return result;
-    }
-    if ((result = StoreRawRecord()) != kOk) return result;
-  }
-  return kOk;
-}
+Result HandheldDatabaseManager::ReadModifiedRecords() { return LoadRecords(HandheldWalk::kModified); }
+
+Result HandheldDatabaseManager::ReadAllRecords() { return LoadRecords(HandheldWalk::kByIndex); }
 
 Result HandheldDatabaseManager::EnsureRecordBuffer() {
   if (!recordBuffer_) {
@@ -365,15 +339,31 @@ Result HandheldDatabaseManager::GetRecordById(std::uint32_t id, CPRecord& record
 
 // ---------------------------------------------------------------- record walks
 
-template <typename Read>
-Result HandheldDatabaseManager::NextFromHandheld(Read read, bool needsStatus, CPRecord& record) {
+Result HandheldDatabaseManager::NextFromHandheld(HandheldWalk walk, bool needsStatus, CPRecord& record) {
   Result result = RequireOpen();
   if (result != kOk) return result;
   for (;;) {
     const std::int32_t position = IterationPosition();
     if (position > kMaxRecordPosition) return kErrNoMatch;
+    // A walk from the start restarts the handheld's own walks, which an earlier
+    // walk may have left anywhere.
+    if (walk != HandheldWalk::kByIndex && position == 0) {
+      result = SyncResetRecordIndex(handle_);
+      if (result != kSyncErrNone) return result;
+    }
     if ((result = PrepareRead(0, static_cast<std::uint16_t>(position), 0)) != kOk) return result;
-    result = read(position);
+    switch (walk) {
+      case HandheldWalk::kByIndex:
+        result = SyncReadRecordByIndex(&raw_);
+        break;
+      case HandheldWalk::kModified:
+        result = SyncReadNextModifiedRec(&raw_);
+        break;
+      case HandheldWalk::kInCategory:
+        raw_.category = static_cast<std::int16_t>(CategoryFilter());
+        result = SyncReadNextRecInCategory(&raw_);
+        break;
+    }
     if (result == kSyncErrNotFound) return kErrNoMatch;
     if (result != kSyncErrNone) {
       LogReadFailed(result, position);
@@ -386,50 +376,22 @@ Result HandheldDatabaseManager::NextFromHandheld(Read read, bool needsStatus, CP
 
 Result HandheldDatabaseManager::NextRecordAny(CPRecord& record) {
   if (recordsLoaded_) return ScanNext(RecordFilter::kAny, record);
-  return NextFromHandheld([this](std::int32_t) { return SyncReadRecordByIndex(&raw_); }, false,
-                          record);
+  return NextFromHandheld(HandheldWalk::kByIndex, false, record);
 }
 
 Result HandheldDatabaseManager::NextRecordWithStatus(CPRecord& record) {
   if (recordsLoaded_) return ScanNext(RecordFilter::kAnyStatus, record);
-  return NextFromHandheld(
-      [this](std::int32_t position) {
-        // A walk from the start restarts the handheld's own modified-record walk.
-        if (position == 0) {
-          const Result reset = SyncResetRecordIndex(handle_);
-          if (reset != kSyncErrNone) return reset;
-        }
-        return SyncReadNextModifiedRec(&raw_);
-      },
-      false, record);
+  return NextFromHandheld(HandheldWalk::kModified, false, record);
 }
 
 Result HandheldDatabaseManager::NextRecordInCategory(CPRecord& record) {
   if (recordsLoaded_) return ScanNext(RecordFilter::kInCategory, record);
-  return NextFromHandheld(
-      [this](std::int32_t position) {
-        if (position == 0) {
-          const Result reset = SyncResetRecordIndex(handle_);
-          if (reset != kSyncErrNone) return reset;
-        }
-        raw_.category = static_cast<std::int16_t>(CategoryFilter());
-        return SyncReadNextRecInCategory(&raw_);
-      },
-      false, record);
+  return NextFromHandheld(HandheldWalk::kInCategory, false, record);
 }
 
 Result HandheldDatabaseManager::NextChangedRecordInCategory(CPRecord& record) {
   if (recordsLoaded_) return ScanNext(RecordFilter::kChangedInCategory, record);
-  return NextFromHandheld(
-      [this](std::int32_t position) {
-        if (position == 0) {
-          const Result reset = SyncResetRecordIndex(handle_);
-          if (reset != kSyncErrNone) return reset;
-        }
-        raw_.category = static_cast<std::int16_t>(CategoryFilter());
-        return SyncReadNextRecInCategory(&raw_);
-      },
-      true, record);
+  return NextFromHandheld(HandheldWalk::kInCategory, true, record);
 }
 
 // ---------------------------------------------------------------- changing records

@@ -201,13 +201,16 @@ class HandheldDatabaseManager : public CPDatabase {
   Result WriteRecord(CPRecord& record);
   // Empties the slot list and sizes it for `count` handheld records.
   Result PrepareTable(std::int32_t count);
-  // Stores the record in the raw image in the slot of its index.
-  Result StoreRawRecord();
+  // The Sync Manager walks that the record walks use when no records are loaded.
+  enum class HandheldWalk { kByIndex, kModified, kInCategory };
+  // One step of a walk straight from the handheld from the iteration position on;
+  // with `needsStatus`, records without a status are passed over.
+  Result NextFromHandheld(HandheldWalk walk, bool needsStatus, CPRecord& record);
+  // Loads the records of a walk from the start, each in the slot of its index. A
+  // failed read ends the load with its error (the walk has logged it).
+  Result LoadRecords(HandheldWalk walk);
   // Logs a failed read of the record at handheld position `index`.
   void LogReadFailed(Result error, std::int32_t index);
-  // One step of a walk straight from the handheld: `read` fills the raw record.
-  template <typename Read>
-  Result NextFromHandheld(Read read, bool needsStatus, CPRecord& record);
   // Reads the app info block into the block buffer unless it has been read; a
   // database without one leaves the buffer empty. The read's failure otherwise.
   Result EnsureAppInfoRead();
