@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScreen>
 #include <QSocketNotifier>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -26,6 +25,7 @@
 #include "desktop/CMainDlgView.h"
 #include "desktop/CProtectedRecordFile.h"
 #include "desktop/CWindowMessageEvent.h"
+#include "desktop/WidgetPlacement.h"
 #include "desktop/WindowPlacement.h"
 #include "desktop/resources/CommandIds.h"
 #include "desktop/resources/Menus.h"
@@ -412,15 +412,7 @@ void CMainFrame::focusInEvent(QFocusEvent* event) {
 }
 
 void CMainFrame::SavePlacement() {
-  WindowPlacement placement;
-  if (isMaximized()) placement.flags |= kPlacementRestoreToMaximized;
-  placement.showCommand = isMaximized() ? kShowMaximized : isMinimized() ? kShowMinimized : kShowNormal;
-  QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
-  placement.left = normal.left();
-  placement.top = normal.top();
-  placement.right = normal.left() + normal.width();
-  placement.bottom = normal.top() + normal.height();
-  app_.Profile().WriteString(kPositionSection, kPlacementKey, FormatWindowPlacement(placement));
+  app_.Profile().WriteString(kPositionSection, kPlacementKey, FormatWindowPlacement(PlacementOf(*this)));
 }
 
 void CMainFrame::RestorePlacement() {
@@ -431,17 +423,7 @@ void CMainFrame::RestorePlacement() {
     resize(sizeHint().expandedTo(minimumClient_ * 3 / 2));
     return;
   }
-  QRect normal(placement->left, placement->top, placement->right - placement->left,
-               placement->bottom - placement->top);
-  if (normal.width() > 0 && normal.height() > 0) {
-    // A rectangle on no screen (a monitor since unplugged) comes back on the primary one.
-    bool visible = false;
-    for (QScreen* screen : QGuiApplication::screens())
-      visible = visible || screen->availableGeometry().intersects(normal);
-    if (!visible && QGuiApplication::primaryScreen() != nullptr)
-      normal.moveTopLeft(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
-    setGeometry(normal);
-  }
+  ApplyPlacement(*this, *placement);
   startMaximized_ = placement->ShowsMaximized();
 }
 

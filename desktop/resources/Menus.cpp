@@ -1,5 +1,5 @@
-// The rows of menu 128, tool bar 128 and accelerator table 128, one entry a line in the
-// order the frame shows them.
+// The rows of menu 128, tool bar 128, accelerator table 128 and the pop-ups of menu 142,
+// one entry a line in the order they are shown.
 #include "desktop/resources/Menus.h"
 
 #include "desktop/resources/CommandIds.h"
@@ -78,10 +78,30 @@ constexpr Accelerator kMainAccelerators[] = {
     {"Shift+F6", kCmdPrevPane},
 };
 
+constexpr MenuEntry kMemoItemPopup[] = {
+    {kCmdCut, "切り取り(&T)\tCtrl+X"},
+    {kCmdCopy, "コピー(&C)\tCtrl+C"},
+    {kCmdPaste, "貼り付け(&P)\tCtrl+V"},
+    {kCmdDelete, "削除(&D)\tDEL"},
+    {0, nullptr},
+    {kCmdSelectAll, "すべて選択(&A)\tCtrl+A"},
+    {0, nullptr},
+    {kCmdNewMemo, "新規メモ(&N)...\tCtrl+N"},
+    {kCmdEditMemo, "メモの編集(&I)..."},
+};
+
+constexpr MenuEntry kMemoListPopup[] = {
+    {kCmdSelectAll, "すべて選択(&A)\tCtrl+A"},
+    {kCmdNewMemo, "新規メモ(&N)...\tCtrl+N"},
+    {kCmdPaste, "貼り付け(&P)\tCtrl+V"},
+};
+
 }  // namespace
 
 std::span<const MenuPopup> MainMenu() { return kMainMenu; }
 std::span<const ToolBarButton> MainToolBar() { return kMainToolBar; }
 std::span<const Accelerator> MainAccelerators() { return kMainAccelerators; }
+std::span<const MenuEntry> MemoItemPopup() { return kMemoItemPopup; }
+std::span<const MenuEntry> MemoListPopup() { return kMemoListPopup; }
 
 }  // namespace tallimor

@@ -41,4 +41,9 @@ std::span<const ToolBarButton> MainToolBar();
 // Accelerator table 128.
 std::span<const Accelerator> MainAccelerators();
 
+// Menu 142, the memo list's pop-ups: the first for a right click on a memo ("項目あり"),
+// the second for one beside the memos ("項目なし").
+std::span<const MenuEntry> MemoItemPopup();
+std::span<const MenuEntry> MemoListPopup();
+
 }  // namespace tallimor

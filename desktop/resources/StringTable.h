@@ -36,6 +36,9 @@ inline constexpr int kIdsAboutVersion = 175;       // "%1" is the version
 inline constexpr int kIdsRestoreFailed = 176;
 inline constexpr int kIdsNoNotifySocket = 177;     // start-up could not open the HotSync socket
 inline constexpr int kIdsSaveFailedDetail = 178;   // "%1" is the result code
+inline constexpr int kIdsMemoNotCp932 = 179;       // the memo text has a character without a code
+inline constexpr int kIdsCategoryNotCp932 = 180;   // the category name has one
+inline constexpr int kIdsPasteNotCp932 = 181;      // the clipboard text has one
 inline constexpr int kIdsAppName = 57344;
 inline constexpr int kIdsIdle = 57345;             // message pane text when nothing is going on
 

@@ -51,3 +51,12 @@ convert -size 32x32 xc:none \
    -stroke '#404040' -fill '#f0c040' -draw 'polygon 26,8 30,12 16,26 12,22' \
    -fill '#303030' -draw 'polygon 12,22 16,26 10,28' \
    edit.png
+
+# Splitter cursor (cursor 104): two vertical bars with arrows to the left and right,
+# white with a black outline so it shows on any background; hot spot (8, 8).
+convert -size 17x17 xc:none \
+   -fill black -draw 'rectangle 5,1 7,15' -draw 'rectangle 9,1 11,15' \
+   -draw 'polygon 0,8 4,4 4,12' -draw 'polygon 16,8 12,4 12,12' \
+   -fill white -draw 'line 6,2 6,14' -draw 'line 10,2 10,14' \
+   -draw 'polygon 2,8 3,7 3,9' -draw 'polygon 14,8 13,7 13,9' \
+   splitter104.png

@@ -1,0 +1,159 @@
+// Benchmarks of the main view on a 65,535-memo file (the handheld's limit), on Qt's
+// offscreen platform with the frame shown, so each rebuild includes laying out and
+// painting the list: the reload message (combo and list), the list rebuild under
+// "すべて", and a user switching the filter between a category and "すべて" (which also
+// writes "LastCategory"). The file comes from the independent test writer (OpenSSL
+// digest and cipher). The list's own memory per memo is reported as a counter.
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTreeView>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "desktop/CDesktopApp.h"
+#include "desktop/CMainDlgView.h"
+#include "desktop/CMainFrame.h"
+#include "desktop/CWindowMessageEvent.h"
+#include "desktop/tests/ProtectedFileWriter.h"
+#include "hotsync/users/UserData.h"
+
+namespace {
+
+constexpr char kPassword[] = "bench password";
+constexpr int kMemoCount = 65535;
+
+tallimor::CDesktopApp* g_app = nullptr;
+
+tallimor::CMainDlgView* View() { return g_app->MainView(); }
+
+void Settle() { QApplication::processEvents(); }
+
+// Resident memory of the process in bytes.
+long ResidentBytes() {
+  long pages = 0, resident = 0;
+  std::FILE* f = std::fopen("/proc/self/statm", "r");
+  if (f == nullptr) return 0;
+  if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+  std::fclose(f);
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+void ReloadMessage(benchmark::State& state) {
+  g_app->SetLastCategory(-1);
+  for (auto _ : state) {
+    tallimor::PostWindowMessage(View(), tallimor::kWmUserReload);
+    Settle();
+  }
+  if (View()->MemoList()->model()->rowCount() != kMemoCount) state.SkipWithError("rows missing");
+  state.SetItemsProcessed(state.iterations() * kMemoCount);
+}
+BENCHMARK(ReloadMessage)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void RebuildAllMemos(benchmark::State& state) {
+  g_app->SetLastCategory(-1);
+  for (auto _ : state) {
+    View()->RebuildMemoList();
+    Settle();
+  }
+  state.SetItemsProcessed(state.iterations() * kMemoCount);
+}
+BENCHMARK(RebuildAllMemos)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+void SwitchCategoryFilter(benchmark::State& state) {
+  QComboBox* combo = View()->CategoryCombo();
+  const int business = combo->findData(1);
+  const int all = combo->findData(-1);
+  bool toCategory = true;
+  for (auto _ : state) {
+    View()->OnCategorySelected(toCategory ? business : all);
+    Settle();
+    toCategory = !toCategory;
+  }
+  state.SetItemsProcessed(state.iterations() * kMemoCount);
+}
+BENCHMARK(SwitchCategoryFilter)->Unit(benchmark::kMillisecond)->Repetitions(9)->ReportAggregatesOnly(true);
+
+// The list's memory: resident growth from an empty list to one of every memo.
+void ListMemoryPerMemo(benchmark::State& state) {
+  long perMemo = 0;
+  for (auto _ : state) {
+    g_app->SetLastCategory(3);  // no such category: an empty list
+    View()->RebuildMemoList();
+    Settle();
+    const long before = ResidentBytes();
+    g_app->SetLastCategory(-1);
+    View()->RebuildMemoList();
+    Settle();
+    perMemo = (ResidentBytes() - before) / kMemoCount;
+  }
+  state.counters["bytes_per_memo"] = static_cast<double>(perMemo);
+}
+BENCHMARK(ListMemoryPerMemo)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A HotSync root with one user whose record.dat holds kMemoCount memos.
+std::string MakeRoot(const std::string& dir, std::int32_t* userId) {
+  const std::string root = dir + "/root/";
+  ::mkdir(root.c_str(), 0700);
+  tallimor::UserData users(root);
+  tallimor::HotSyncUser user;
+  if (users.AddUser("Bench User", 9001, &user) != tallimor::kOk) std::abort();
+  *userId = static_cast<std::int32_t>(user.id);
+  const std::string data = root + user.directory + "/Tallimor-Vexa";
+  ::mkdir(data.c_str(), 0700);
+  tallimor::testing::ProtectedFileSpec spec;
+  spec.password = kPassword;
+  spec.hint = "bench";
+  for (int i = 0; i < kMemoCount; ++i) {
+    std::string text = "memo " + std::to_string(i) + "\n" + std::string(static_cast<std::size_t>(i % 200), 'x');
+    spec.memos.push_back({static_cast<std::uint32_t>(i + 1), static_cast<std::uint32_t>(i % 2), 0,
+                          tallimor::testing::PlainMemo(text)});
+  }
+  if (!tallimor::testing::WriteBytes(data + "/record.dat", tallimor::testing::ProtectedFileBytes(spec)))
+    std::abort();
+  return root;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  char pattern[] = "/tmp/tallimor-view-bench-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) return 1;
+  const std::string dir = pattern;
+  ::mkdir((dir + "/run").c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
+
+  QApplication qt(argc, argv);
+  std::int32_t userId = 0;
+  tallimor::DesktopOptions options;
+  options.hotSyncRoot = MakeRoot(dir, &userId);
+  options.profilePath = dir + "/Tallimor.ini";
+  options.executableName = "tallimor-bench";
+  int status = 1;
+  {
+    tallimor::CDesktopApp app(options);
+    g_app = &app;
+    bool opened = false;
+    if (app.Start() == tallimor::kOk && app.OpenUserData(userId, kPassword, &opened) == tallimor::kOk &&
+        opened) {
+      app.MainFrame()->resize(1000, 700);
+      Settle();
+      benchmark::Initialize(&argc, argv);
+      benchmark::RunSpecifiedBenchmarks();
+      benchmark::Shutdown();
+      status = 0;
+    } else {
+      std::fprintf(stderr, "could not open the benchmark user's data\n");
+    }
+    g_app = nullptr;
+  }
+  std::system(("rm -rf '" + dir + "'").c_str());
+  return status;
+}

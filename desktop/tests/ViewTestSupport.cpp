@@ -1,0 +1,124 @@
+// The views' test fixtures. Record files come from the independent writer of the GUI
+// tests; the program is started and logged in as a user would be.
+#include "desktop/tests/ViewTestSupport.h"
+
+#include <QAction>
+#include <QClipboard>
+#include <QItemSelectionModel>
+#include <QMenu>
+#include <QTest>
+#include <QTreeView>
+
+#include "desktop/CMainDlgView.h"
+#include "desktop/CMainFrame.h"
+#include "desktop/CProtectedRecordFile.h"
+#include "desktop/StoredMemo.h"
+#include "desktop/TextConversion.h"
+#include "text/CodePage932.h"
+
+namespace tallimor::test {
+
+void ViewSandbox::SetUp() {
+  DesktopSandbox::SetUp();
+  QGuiApplication::clipboard()->clear();
+}
+
+RecordFileFixture ViewSandbox::UsualFile() {
+  RecordFileFixture fixture;
+  fixture.categories = {"Unfiled", "Business", "Personal", "Travel"};
+  fixture.password = kViewPassword;
+  fixture.hint = "hint";
+  fixture.memos = {{11, 0, "alpha"},
+                   {12, 1, "beta\nsecond line"},
+                   {13, 0, "gamma"},
+                   {14, 2, "\nstarts blank"},
+                   {15, 1, "epsilon"}};
+  return fixture;
+}
+
+void ViewSandbox::Open(RecordFileFixture fixture) {
+  user_ = AddUser("Hanako", 4242, &fixture);
+  app_ = StartLoggedIn(user_, fixture.password);
+  ASSERT_NE(app_->MainFrame(), nullptr);
+  app_->MainFrame()->resize(900, 600);
+  SpinUntil([this] { return View()->ReloadCount() > 0; });
+}
+
+CMainDlgView* ViewSandbox::View() const { return app_->MainView(); }
+CProtectedRecordFile* ViewSandbox::Store() const { return app_->GetStore(); }
+
+std::string ViewSandbox::MemoAt(std::int32_t index) const {
+  const CPRecord* record = Store()->RecordAt(index);
+  return record == nullptr ? std::string("<none>") : std::string(StoredMemoText(*record));
+}
+
+std::vector<std::string> ViewSandbox::Column(int column) const {
+  std::vector<std::string> texts;
+  QAbstractItemModel* model = View()->MemoList()->model();
+  for (int row = 0; row < model->rowCount(); ++row)
+    texts.push_back(model->index(row, column).data().toString().toStdString());
+  return texts;
+}
+
+std::vector<std::int32_t> ViewSandbox::Rows() const {
+  std::vector<std::int32_t> rows;
+  const int count = View()->MemoList()->model()->rowCount();
+  for (int row = 0; row < count; ++row) rows.push_back(View()->RecordIndexAtRow(row));
+  return rows;
+}
+
+void ViewSandbox::SelectRows(const std::vector<int>& rows) const {
+  QTreeView* list = View()->MemoList();
+  list->selectionModel()->clearSelection();
+  for (int row : rows)
+    list->selectionModel()->select(list->model()->index(row, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+QPoint ViewSandbox::RowPoint(int row, int column) const {
+  QTreeView* list = View()->MemoList();
+  return list->visualRect(list->model()->index(row, column)).center();
+}
+
+bool ViewSandbox::Enabled(int command) const {
+  app_->MainFrame()->UpdateCommandUI();
+  QAction* action = app_->MainFrame()->Action(command);
+  return action != nullptr && action->isEnabled();
+}
+
+std::shared_ptr<bool> WhenMenuShown(std::function<void(QMenu*)> act, int ms) {
+  auto ran = std::make_shared<bool>(false);
+  auto timer = new QTimer();
+  auto waited = std::make_shared<int>(0);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, act, ran, waited, ms] {
+    *waited += 5;
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    if (menu == nullptr || !menu->isVisible()) {
+      if (*waited > ms) timer->deleteLater(), timer->stop();
+      return;
+    }
+    timer->stop();
+    timer->deleteLater();
+    *ran = true;
+    act(menu);
+  });
+  timer->start();
+  return ran;
+}
+
+void TypeText(QWidget* widget, const QString& text) {
+  for (char32_t character : text.toUcs4()) {
+    if (character < 0x80) {
+      QTest::keyClick(widget, static_cast<char>(character));
+      continue;
+    }
+    QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString::fromUcs4(&character, 1), Qt::NoModifier);
+  }
+}
+
+std::string Utf8(const std::string& cp932) { return FromCp932(cp932).toStdString(); }
+
+std::string Cp932(const char* utf8) { return CodePage932::FromUtf8(utf8).text; }
+
+}  // namespace tallimor::test
