@@ -17,6 +17,7 @@
 #include "hotsync/manager/ConduitLibrary.h"
 #include "hotsync/manager/ConduitSettings.h"
 #include "hotsync/manager/ExitStatus.h"
+#include "hotsync/manager/HotSyncLock.h"
 #include "hotsync/manager/LogListing.h"
 #include "hotsync/manager/NotifierLibrary.h"
 #include "hotsync/manager/SyncAction.h"
@@ -168,6 +169,8 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
   if (!MakeDirectory(userDirectory, &error) || !MakeDirectory(conduitDirectory, &error)) {
     return Fail("cannot make the user's HotSync directory: " + error, kHotSyncExitFailed);
   }
+  HotSyncLock lock;
+  if (!lock.Take(userDirectory, &error)) return Fail("cannot HotSync now: " + error, kHotSyncExitFailed);
 
   // The libraries first: when the conduit cannot run, the desktop program is left alone.
   ConduitLibrary conduit;

@@ -3,8 +3,10 @@
 // tallimor-handheld. The real conduit shows that memos arrive; a stand-in conduit that
 // records what it is handed shows which action, directory and first-sync indicator
 // the program chose; a stand-in desktop program answers the real notifier.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -391,6 +393,18 @@ TEST_F(HotSyncCommand, MissingThingsAreFailuresWithReasons) {
   EXPECT_NE(noConduit.err.find("cannot load the conduit"), std::string::npos) << noConduit.err;
 
   EXPECT_EQ(HotSync({"users"}).out, "1\tTaro Yamada\t" + UserDirectory() + "\n");
+
+  // While a HotSync of the user runs (here: this process holds its lock), another waits its turn.
+  UseFakeConduit();
+  const int held = open((UserDirectory() + "/HotSync.lock").c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  const ProcessResult busy = Sync();
+  close(held);
+  EXPECT_EQ(busy.status, 1);
+  EXPECT_NE(busy.err.find("another HotSync of this user is running"), std::string::npos) << busy.err;
+  EXPECT_TRUE(ConduitRuns().empty());
+  EXPECT_EQ(Sync().status, 0);
+
   const ProcessResult nobody = HotSync({"log", "--user", "Nobody"});
   EXPECT_EQ(nobody.status, 1);
   EXPECT_NE(nobody.err.find("no HotSync user \"Nobody\""), std::string::npos);
