@@ -1,127 +1,20 @@
 // CPDatabase: the record slot list shared by the conduit's database managers, with
 // first-fit add, look-up by id, the iteration modes, the sorts and the id-list
-// reorder. A user's list may hold 65,535 records, so adding and finding by id go
-// through two indexes (an occupancy summary tree and an ordered (id, slot) set)
-// instead of walking the slots; both always describe exactly the slot array.
+// reorder. A user's list may hold 65,535 records, so the slots are a RecordSlots,
+// whose indexes find the lowest empty slot and the lowest slot with an id without
+// walking the list.
 #include "store/CPDatabase.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <new>
+#include <set>
+#include <utility>
 
 #include "store/CPCategoryTable.h"
+#include "store/CopyOut.h"
 
 namespace tallimor {
-
-// One bit per slot, set for an occupied slot, under a tree of summary levels: a bit
-// of level k + 1 is set when its 64-bit word of level k is full. The lowest empty
-// slot is found by following the first clear bit from the single top word down,
-// one word per level, so first-fit add never scans the list. Bits past the last
-// slot (and past the last word of a level) are kept set, so they never look empty.
-class CPDatabase::FreeSlots {
- public:
-  // Every slot empty. Throws std::bad_alloc.
-  explicit FreeSlots(std::int32_t capacity) { Build(nullptr, capacity); }
-  // The occupancy of `from` for the first min(from, capacity) slots, the rest
-  // empty. Throws std::bad_alloc.
-  FreeSlots(const FreeSlots& from, std::int32_t capacity) { Build(&from, capacity); }
-
-  // The lowest empty slot, or -1 when every slot is occupied.
-  std::int32_t LowestFree() const {
-    if (capacity_ == 0 || levels_.back()[0] == kFull) return -1;
-    std::size_t at = static_cast<std::size_t>(std::countr_one(levels_.back()[0]));
-    for (std::size_t level = levels_.size() - 1; level-- > 0;) {
-      at = at * kBits + static_cast<std::size_t>(std::countr_one(levels_[level][at]));
-    }
-    return static_cast<std::int32_t>(at);
-  }
-
-  void SetOccupied(std::int32_t slot) {
-    std::size_t at = static_cast<std::size_t>(slot);
-    for (auto& level : levels_) {
-      std::uint64_t& word = level[at / kBits];
-      word |= std::uint64_t{1} << (at % kBits);
-      if (word != kFull) return;
-      at /= kBits;  // this word just became full: record it one level up
-    }
-  }
-
-  void SetFree(std::int32_t slot) {
-    std::size_t at = static_cast<std::size_t>(slot);
-    for (auto& level : levels_) {
-      std::uint64_t& word = level[at / kBits];
-      const bool wasFull = word == kFull;
-      word &= ~(std::uint64_t{1} << (at % kBits));
-      if (!wasFull) return;
-      at /= kBits;  // the word is no longer full: clear its summary bit too
-    }
-  }
-
-  // No slots at all; allocates nothing.
-  void Clear() {
-    capacity_ = 0;
-    levels_.clear();
-  }
-
-  // The slot of the n-th occupied slot (0-based), or -1 when there are fewer.
-  // Counts whole words, so it costs capacity / 64 steps rather than capacity.
-  std::int32_t NthOccupied(std::int32_t n) const {
-    if (capacity_ == 0) return -1;
-    const std::vector<std::uint64_t>& bits = levels_[0];
-    std::uint64_t left = static_cast<std::uint64_t>(n);
-    for (std::size_t w = 0; w < bits.size(); ++w) {
-      std::uint64_t word = bits[w] & RealSlots(w);
-      const auto here = static_cast<std::uint64_t>(std::popcount(word));
-      if (left >= here) {
-        left -= here;
-        continue;
-      }
-      for (; left > 0; --left) word &= word - 1;  // drop the lower occupied slots
-      return static_cast<std::int32_t>(w * kBits + static_cast<std::size_t>(std::countr_zero(word)));
-    }
-    return -1;
-  }
-
- private:
-  static constexpr std::size_t kBits = 64;
-  static constexpr std::uint64_t kFull = ~std::uint64_t{0};
-
-  // The bits of level-0 word `w` that stand for real slots.
-  std::uint64_t RealSlots(std::size_t w) const {
-    const std::size_t first = w * kBits;
-    const auto cap = static_cast<std::size_t>(capacity_);
-    if (cap >= first + kBits) return kFull;
-    return (std::uint64_t{1} << (cap - first)) - 1;
-  }
-
-  void Build(const FreeSlots* from, std::int32_t capacity) {
-    capacity_ = capacity;
-    levels_.clear();
-    if (capacity == 0) return;
-    const auto cap = static_cast<std::size_t>(capacity);
-    std::vector<std::uint64_t> base((cap + kBits - 1) / kBits, 0);
-    if (from != nullptr && from->capacity_ > 0) {
-      const std::vector<std::uint64_t>& old = from->levels_[0];
-      const std::size_t keep = std::min(base.size(), old.size());
-      for (std::size_t w = 0; w < keep; ++w) base[w] = old[w] & from->RealSlots(w);
-    }
-    const std::size_t tail = cap % kBits;
-    if (tail != 0) base.back() |= kFull << tail;  // bits past the last slot
-    levels_.push_back(std::move(base));
-    while (levels_.back().size() > 1) {
-      const std::vector<std::uint64_t>& below = levels_.back();
-      std::vector<std::uint64_t> up((below.size() + kBits - 1) / kBits, 0);
-      for (std::size_t w = 0; w < up.size() * kBits; ++w) {
-        if (w >= below.size() || below[w] == kFull) up[w / kBits] |= std::uint64_t{1} << (w % kBits);
-      }
-      levels_.push_back(std::move(up));
-    }
-  }
-
-  std::int32_t capacity_ = 0;
-  std::vector<std::vector<std::uint64_t>> levels_;  // [0]: per slot; last: one word
-};
 
 namespace {
 
@@ -255,7 +148,7 @@ void SortOccupiedByKey(std::vector<CPRecord*>& slots, std::int32_t mark, Key key
 }  // namespace
 
 CPDatabase::CPDatabase(std::uint32_t capabilityFlags, std::int32_t syncType)
-    : syncType_(syncType), capabilities_(capabilityFlags), free_(std::make_unique<FreeSlots>(0)) {}
+    : syncType_(syncType), capabilities_(capabilityFlags) {}
 
 CPDatabase::~CPDatabase() = default;
 
@@ -283,8 +176,7 @@ Result CPDatabase::RecordCount(std::int32_t&) { return kErrNotSupported; }
 Result CPDatabase::ReservedOperation() { return kErrNotSupported; }
 
 std::int32_t CPDatabase::FindSlotById(std::uint32_t id) const {
-  const auto it = idSlots_.lower_bound({id, INT32_MIN});
-  return it != idSlots_.end() && it->first == id ? it->second : -1;
+  return slots_.FindById(id);
 }
 
 Result CPDatabase::GetRecordById(std::uint32_t id, CPRecord& record) {
@@ -347,7 +239,7 @@ Result CPDatabase::AddCleanRecord(CPRecord& record) {
 }
 
 Result CPDatabase::AddRecord(CPRecord& record) {
-  std::int32_t slot = free_->LowestFree();
+  std::int32_t slot = slots_.LowestFree();
   if (slot < 0) {
     const std::int32_t full = Capacity();
     if (full > INT32_MAX - kSlotGrowth) return kErrOutOfMemory;
@@ -358,8 +250,7 @@ Result CPDatabase::AddRecord(CPRecord& record) {
   }
   std::unique_ptr<CPRecord> stored = MakeStoredCopy(record);
   if (!stored) return kErrOutOfMemory;
-  stored->SetIndex(slot);
-  const Result placed = Occupy(slot, std::move(stored));
+  const Result placed = slots_.Put(slot, std::move(stored));
   if (placed != kOk) return placed;
   record.SetIndex(slot);
   return kOk;
@@ -413,7 +304,20 @@ Result CPDatabase::HasApplicationData(bool&) { return kErrNotSupported; }
 Result CPDatabase::SetApplicationData(std::uint32_t, const std::uint8_t*) {
   return kErrNotSupported;
 }
-Result CPDatabase::GetApplicationData(std::uint8_t*, std::uint32_t&) { return kErrNotSupported; }
+
+Result CPDatabase::GetApplicationData(std::uint8_t* buffer, std::uint32_t& size) {
+  std::uint32_t length = 0;
+  const Result measured = ApplicationDataLength(length);
+  if (measured != kOk) return measured;
+  if (length == 0) {
+    size = 0;
+    return kOk;
+  }
+  const std::uint8_t* data = ApplicationData();
+  if (data == nullptr) return kErrNoAppInfo;  // a length without the bytes to go with it
+  return CopyOut(data, length, buffer, size);
+}
+
 Result CPDatabase::ApplicationDataLength(std::uint32_t&) { return kErrNotSupported; }
 Result CPDatabase::SetDatabaseInfo(const char*, std::uint16_t, std::uint32_t, std::uint32_t,
                                    std::uint16_t, std::uint32_t, std::uint32_t, std::uint32_t,
@@ -431,14 +335,13 @@ Result CPDatabase::ListRecordIds(std::uint32_t* ids, std::int32_t& count) {
   }
   if (ids == nullptr) return kErrNullArgument;
   std::int32_t written = 0;
-  for (std::int32_t slot = 0; slot < highWater_; ++slot) {
-    if (!slots_[slot]) continue;
+  for (std::int32_t slot = slots_.NextOccupied(0); slot != -1; slot = slots_.NextOccupied(slot + 1)) {
     // The manager's count may lag the list; never write past the caller's array.
     if (written == count) {
-      count = storedCount_;
+      count = slots_.Count();
       return kErrBufferTooSmall;
     }
-    ids[written++] = slots_[slot]->Id();
+    ids[written++] = slots_.At(slot)->Id();
   }
   count = written;
   return kOk;
@@ -453,18 +356,21 @@ Result CPDatabase::ReorderByIdList(const std::uint32_t* ids, std::int32_t count)
     std::vector<CPRecord*> arrangement(static_cast<std::size_t>(std::max(Capacity(), count)),
                                        nullptr);
     // Each record is placed once: a repeated id takes the next record with that id.
-    std::set<std::pair<std::uint32_t, std::int32_t>> unplaced = idSlots_;
+    std::set<std::pair<std::uint32_t, std::int32_t>> unplaced;
+    for (std::int32_t slot = slots_.NextOccupied(0); slot != -1; slot = slots_.NextOccupied(slot + 1)) {
+      unplaced.emplace(slots_.At(slot)->Id(), slot);
+    }
     std::int32_t placed = 0;
     for (std::int32_t i = 0; i < count; ++i) {
       if (ids[i] == kReorderEmptySlot) continue;
       const auto it = unplaced.lower_bound({ids[i], INT32_MIN});
       if (it == unplaced.end() || it->first != ids[i]) return kErrReorderUnknownId;
-      arrangement[i] = slots_[it->second].get();
+      arrangement[i] = slots_.At(it->second);
       unplaced.erase(it);
       ++placed;
     }
-    if (placed != storedCount_) return kErrReorderCountMismatch;
-    return Rearrange(arrangement, true);
+    if (placed != slots_.Count()) return kErrReorderCountMismatch;
+    return slots_.Rearrange(arrangement, true);
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }
@@ -511,40 +417,11 @@ Result CPDatabase::NextPendingRecord(CPRecord&) { return kErrNotSupported; }
 Result CPDatabase::NextRecordInCategory(CPRecord&) { return kErrNotSupported; }
 Result CPDatabase::NextChangedRecordInCategory(CPRecord&) { return kErrNotSupported; }
 
-void CPDatabase::DestroyAllRecords() {
-  std::vector<std::unique_ptr<CPRecord>>().swap(slots_);
-  idSlots_.clear();
-  free_->Clear();
-  storedCount_ = 0;
-  highWater_ = 0;
-}
+void CPDatabase::DestroyAllRecords() { slots_.Clear(); }
 
-Result CPDatabase::GrowSlots(std::int32_t capacity) {
-  if (capacity < 0) return kErrOutOfMemory;
-  if (capacity <= Capacity()) return kOk;  // never drops a slot, nor a record in it
-  try {
-    auto grown = std::make_unique<FreeSlots>(*free_, capacity);
-    slots_.resize(static_cast<std::size_t>(capacity));
-    free_ = std::move(grown);
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
-  }
-  return kOk;
-}
+Result CPDatabase::GrowSlots(std::int32_t capacity) { return slots_.GrowTo(capacity); }
 
-Result CPDatabase::AllocateSlots(std::int32_t capacity) {
-  if (capacity < 0) return kErrOutOfMemory;
-  try {
-    auto empty = std::make_unique<FreeSlots>(capacity);
-    std::vector<std::unique_ptr<CPRecord>> slots(static_cast<std::size_t>(capacity));
-    DestroyAllRecords();
-    slots_.swap(slots);
-    free_ = std::move(empty);
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
-  }
-  return kOk;
-}
+Result CPDatabase::AllocateSlots(std::int32_t capacity) { return slots_.Allocate(capacity); }
 
 template <typename Arrange>
 Result CPDatabase::SortWith(Arrange arrange) {
@@ -553,10 +430,12 @@ Result CPDatabase::SortWith(Arrange arrange) {
   if (counted != kOk) return counted;
   if (count <= 0) return kOk;
   try {
-    std::vector<CPRecord*> arrangement(slots_.size());
-    for (std::size_t slot = 0; slot < slots_.size(); ++slot) arrangement[slot] = slots_[slot].get();
-    arrange(arrangement, highWater_);
-    return Rearrange(arrangement, false);
+    std::vector<CPRecord*> arrangement(static_cast<std::size_t>(Capacity()));
+    for (std::int32_t slot = slots_.NextOccupied(0); slot != -1; slot = slots_.NextOccupied(slot + 1)) {
+      arrangement[static_cast<std::size_t>(slot)] = slots_.At(slot);
+    }
+    arrange(arrangement, HighWaterMark());
+    return slots_.Rearrange(arrangement, false);
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }
@@ -589,24 +468,22 @@ Result CPDatabase::SortByCategory() {
 }
 
 Result CPDatabase::GetNthRecord(std::int32_t n, CPRecord& record) {
-  if (n < 0) return kErrNoMatch;
-  const CPRecord* stored = RecordAt(free_->NthOccupied(n));
+  const CPRecord* stored = RecordAt(slots_.NthOccupied(n));
   return stored != nullptr ? record.Assign(*stored) : kErrNoMatch;
 }
 
 Result CPDatabase::GetRecordByHandheldIndex(std::int32_t index, CPRecord& record) {
-  for (std::int32_t slot = 0; slot < highWater_; ++slot) {
-    const CPRecord* stored = slots_[slot].get();
-    if (stored != nullptr && stored->HandheldIndex() == index) return record.Assign(*stored);
+  for (std::int32_t slot = slots_.NextOccupied(0); slot != -1; slot = slots_.NextOccupied(slot + 1)) {
+    const CPRecord* stored = slots_.At(slot);
+    if (stored->HandheldIndex() == index) return record.Assign(*stored);
   }
   return kErrNoMatch;
 }
 
 Result CPDatabase::GetRecordByIdAndHandheldIndex(std::uint32_t id, std::int32_t index,
                                                  CPRecord& record) {
-  for (auto it = idSlots_.lower_bound({id, INT32_MIN}); it != idSlots_.end() && it->first == id;
-       ++it) {
-    const CPRecord& stored = *slots_[it->second];
+  for (std::int32_t slot = slots_.FindById(id); slot != -1; slot = slots_.FindById(id, slot + 1)) {
+    const CPRecord& stored = *slots_.At(slot);
     if (stored.HandheldIndex() == index) return record.Assign(stored);
   }
   return kErrNoMatch;
@@ -623,20 +500,12 @@ void CPDatabase::Reset() {
   capabilities_ = 0;
 }
 
-const CPRecord* CPDatabase::RecordAt(std::int32_t slot) const {
-  if (slot < 0 || slot >= Capacity()) return nullptr;
-  return slots_[slot].get();
-}
-
-CPRecord* CPDatabase::MutableRecordAt(std::int32_t slot) {
-  if (slot < 0 || slot >= Capacity()) return nullptr;
-  return slots_[slot].get();
-}
+const CPRecord* CPDatabase::RecordAt(std::int32_t slot) const { return slots_.At(slot); }
 
 Result CPDatabase::ScanNext(RecordFilter filter, CPRecord& record) {
-  for (std::int32_t slot = std::max(position_, 0); slot < highWater_; ++slot) {
-    const CPRecord* stored = slots_[slot].get();
-    if (stored == nullptr) continue;
+  for (std::int32_t slot = slots_.NextOccupied(position_); slot != -1;
+       slot = slots_.NextOccupied(slot + 1)) {
+    const CPRecord* stored = slots_.At(slot);
     bool passes = true;
     switch (filter) {
       case RecordFilter::kAny:
@@ -658,87 +527,18 @@ Result CPDatabase::ScanNext(RecordFilter filter, CPRecord& record) {
     position_ = slot + 1;
     return record.Assign(*stored);
   }
-  position_ = std::max(position_, highWater_);
+  position_ = std::max(position_, HighWaterMark());
   return kErrNoMatch;
 }
 
 Result CPDatabase::PutRecordAt(std::int32_t slot, std::unique_ptr<CPRecord> record) {
-  if (!record) return kErrNullArgument;
-  if (slot < 0 || slot >= Capacity()) return kErrBadCategoryIndex;
-  record->SetIndex(slot);
-  if (slots_[slot]) {
-    MoveIdEntry(slots_[slot]->Id(), record->Id(), slot);
-    slots_[slot] = std::move(record);
-    return kOk;
-  }
-  return Occupy(slot, std::move(record));
+  return slots_.Put(slot, std::move(record));
 }
 
-std::unique_ptr<CPRecord> CPDatabase::TakeRecordAt(std::int32_t slot) {
-  if (MutableRecordAt(slot) == nullptr) return nullptr;
-  idSlots_.erase({slots_[slot]->Id(), slot});
-  free_->SetFree(slot);
-  --storedCount_;
-  return std::move(slots_[slot]);
-}
+std::unique_ptr<CPRecord> CPDatabase::TakeRecordAt(std::int32_t slot) { return slots_.Take(slot); }
 
 void CPDatabase::SetCategoryTable(std::unique_ptr<CPCategoryTable> table) {
   categories_ = std::move(table);
-}
-
-Result CPDatabase::Occupy(std::int32_t slot, std::unique_ptr<CPRecord> record) {
-  try {
-    idSlots_.emplace(record->Id(), slot);
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
-  }
-  slots_[slot] = std::move(record);
-  free_->SetOccupied(slot);
-  ++storedCount_;
-  if (slot >= highWater_) highWater_ = slot + 1;
-  return kOk;
-}
-
-void CPDatabase::MoveIdEntry(std::uint32_t from, std::uint32_t to, std::int32_t slot) {
-  if (from == to) return;
-  // Re-keying the existing node allocates nothing, so this cannot fail half-way.
-  auto node = idSlots_.extract({from, slot});
-  node.value().first = to;
-  idSlots_.insert(std::move(node));
-}
-
-Result CPDatabase::Rearrange(std::vector<CPRecord*>& arrangement, bool renumberAll) {
-  const auto capacity = static_cast<std::int32_t>(arrangement.size());
-  std::unique_ptr<FreeSlots> occupancy;
-  std::set<std::pair<std::uint32_t, std::int32_t>> ids;
-  std::vector<std::unique_ptr<CPRecord>> slots;
-  try {
-    occupancy = std::make_unique<FreeSlots>(capacity);
-    slots.resize(arrangement.size());
-    for (std::int32_t slot = 0; slot < capacity; ++slot) {
-      if (arrangement[slot] == nullptr) continue;
-      ids.emplace(arrangement[slot]->Id(), slot);
-      occupancy->SetOccupied(slot);
-    }
-  } catch (const std::bad_alloc&) {
-    return kErrOutOfMemory;
-  }
-  // Nothing below allocates. Ownership passes from the old array to the new one;
-  // the arrangement names every stored record exactly once.
-  std::int32_t highWater = highWater_;
-  for (std::int32_t slot = 0; slot < capacity; ++slot) {
-    CPRecord* record = arrangement[slot];
-    if (record == nullptr) continue;
-    if (renumberAll || RecordAt(slot) != record) record->SetIndex(slot);
-    slots[slot].reset(record);
-    highWater = std::max(highWater, slot + 1);
-  }
-  for (auto& old : slots_) static_cast<void>(old.release());
-  slots_.swap(slots);
-  free_ = std::move(occupancy);
-  idSlots_.swap(ids);
-  highWater_ = highWater;
-  return kOk;
 }
 
 }  // namespace tallimor

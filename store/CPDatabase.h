@@ -8,12 +8,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <set>
-#include <utility>
 #include <vector>
 
 #include "store/CPRecord.h"
 #include "store/DbBlockInfo.h"
+#include "store/RecordSlots.h"
 #include "store/ResultCodes.h"
 
 namespace tallimor {
@@ -43,7 +42,7 @@ inline constexpr std::int32_t kSortByCategory = 4;
 inline constexpr std::int32_t kSortByCategoryChanged = 5;  // sorts by category as well
 
 // Number of slots the list grows by when a first-fit add finds every slot taken.
-inline constexpr std::int32_t kSlotGrowth = 2000;
+inline constexpr std::int32_t kSlotGrowth = RecordSlots::kGrowth;
 
 // Id-list entry that leaves its slot empty in ReorderByIdList().
 inline constexpr std::uint32_t kReorderEmptySlot = 0xFFFFFFFFu;
@@ -147,8 +146,11 @@ class CPDatabase {
   virtual Result HasApplicationData(bool& has);
   // 40: replaces the application data. Base: kErrNotSupported.
   virtual Result SetApplicationData(std::uint32_t length, const std::uint8_t* bytes);
-  // 41: copies the application data into `buffer` of `size` bytes.
-  // Base: kErrNotSupported.
+  // 41: copies the application data (ApplicationData(), ApplicationDataLength()
+  // bytes) into `buffer` of `size` bytes and sets `size` to its length; no data
+  // gives 0 with `size` 0. kErrNoAppInfo when a length has no data in place;
+  // kErrBufferTooSmall with the needed size written back; kErrNullArgument for a
+  // missing buffer; ApplicationDataLength()'s failure (kErrNotSupported here).
   virtual Result GetApplicationData(std::uint8_t* buffer, std::uint32_t& size);
   // 42: the application data in place, or nullptr. Every manager supplies it.
   virtual std::uint8_t* ApplicationData() = 0;
@@ -222,11 +224,11 @@ class CPDatabase {
   // Not slot operations: state for callers and tests.
   std::int32_t SyncType() const { return syncType_; }
   std::uint32_t CapabilityFlags() const { return capabilities_; }
-  std::int32_t Capacity() const { return static_cast<std::int32_t>(slots_.size()); }
+  std::int32_t Capacity() const { return slots_.Capacity(); }
   // Number of occupied slots (the list's own count; RecordCount() is the manager's).
-  std::int32_t StoredRecordCount() const { return storedCount_; }
+  std::int32_t StoredRecordCount() const { return slots_.Count(); }
   // Highest occupied slot + 1 ever reached since the list was last emptied.
-  std::int32_t HighWaterMark() const { return highWater_; }
+  std::int32_t HighWaterMark() const { return slots_.HighWater(); }
   // The record in `slot`, or nullptr for an empty slot or one outside the list.
   const CPRecord* RecordAt(std::int32_t slot) const;
 
@@ -244,11 +246,11 @@ class CPDatabase {
   // change. kErrRecordNotFound for an empty slot or one outside the list.
   template <typename Edit>
   Result EditRecordAt(std::int32_t slot, Edit&& edit) {
-    CPRecord* stored = MutableRecordAt(slot);
+    CPRecord* stored = slots_.At(slot);
     if (stored == nullptr) return kErrRecordNotFound;
     const std::uint32_t before = stored->Id();
     edit(*stored);
-    if (stored->Id() != before) MoveIdEntry(before, stored->Id(), slot);
+    slots_.IdChanged(slot, before);
     return kOk;
   }
   // Stores `record` in `slot` (0 <= slot < Capacity()), destroying any record there,
@@ -270,45 +272,22 @@ class CPDatabase {
   std::uint32_t StateMask() const { return stateMask_; }
 
  private:
-  class FreeSlots;  // occupancy bitmap of the slots; defined in the source
-
   // Sets up an iteration and takes its first step.
   Result StartIteration(std::int32_t mode, std::int32_t categoryFilter, CPRecord& record);
-  CPRecord* MutableRecordAt(std::int32_t slot);
-  // Stores `record` in the empty `slot` and updates the count, the high-water mark
-  // and both indexes. kErrOutOfMemory leaves the list as it was.
-  Result Occupy(std::int32_t slot, std::unique_ptr<CPRecord> record);
-  // Re-keys the id index entry of `slot` from `from` to `to`.
-  void MoveIdEntry(std::uint32_t from, std::uint32_t to, std::int32_t slot);
-  // Installs `arrangement` (every stored record exactly once, or nullptr for an empty
-  // slot) as the new slot array, rebuilding both indexes; records whose slot changed
-  // (or all of them, with `renumberAll`) get their index set to their new slot.
-  // kErrOutOfMemory leaves the list as it was.
-  Result Rearrange(std::vector<CPRecord*>& arrangement, bool renumberAll);
   // Runs a sort: nothing when the manager's record count fails or is 0; otherwise
-  // `arrange` permutes a copy of the slot array below the mark, which Rearrange()
-  // then installs.
+  // `arrange` permutes a copy of the slot array below the mark, which the slot
+  // list then installs (all or nothing).
   template <typename Arrange>
   Result SortWith(Arrange arrange);
 
   std::unique_ptr<CPCategoryTable> categories_;     // owned category table, or none
-  std::vector<std::unique_ptr<CPRecord>> slots_;    // sparse; a record's slot is its index
-  std::int32_t storedCount_ = 0;                    // occupied slots
-  std::int32_t highWater_ = 0;                      // highest occupied slot + 1 ever reached
+  RecordSlots slots_;                               // sparse; a record's slot is its index
   std::int32_t syncType_ = 0;                       // SyncType of the HotSync
   std::int32_t mode_ = kIterateAll;                 // iteration mode (kIterate*)
   std::int32_t position_ = 0;                       // next slot the iteration looks at
   std::int32_t categoryFilter_ = 0;                 // category of the category iterations
   std::uint32_t stateMask_ = 0;                     // state codes of the mask iteration
   std::uint32_t capabilities_ = 0;                  // kCap* bits
-
-  // Invariants, kept by every operation that fills or empties a slot: `free_` has a
-  // bit per slot, set exactly for the occupied ones, and answers "lowest empty slot"
-  // by descending a 64-ary summary tree instead of scanning the list; `idSlots_`
-  // holds (id, slot) for every stored record, so the lowest slot with an id is one
-  // ordered look-up away.
-  std::unique_ptr<FreeSlots> free_;
-  std::set<std::pair<std::uint32_t, std::int32_t>> idSlots_;
 };
 
 }  // namespace tallimor

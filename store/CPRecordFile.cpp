@@ -3,9 +3,10 @@
 // replaces the file whole through LockedFile; the file must already exist.
 #include "store/CPRecordFile.h"
 
-#include <cstring>
 #include <new>
 #include <utility>
+
+#include "store/CopyOut.h"
 
 namespace tallimor {
 namespace {
@@ -250,15 +251,7 @@ Result CPRecordFile::DeleteCategory(std::int32_t index, bool move) {
 
 Result CPRecordFile::GetAppInfoData(std::uint8_t* buffer, std::uint32_t& size) const {
   if (!appInfo_) return kErrNoAppInfo;
-  const std::uint32_t used = appInfo_->Used();
-  if (size < used) {
-    size = used;
-    return kErrBufferTooSmall;
-  }
-  if (buffer == nullptr) return kErrNullArgument;
-  if (used > 0) std::memcpy(buffer, appInfo_->Data(), used);
-  size = used;
-  return kOk;
+  return CopyOut(appInfo_->Data(), appInfo_->Used(), buffer, size);
 }
 
 }  // namespace tallimor

@@ -698,6 +698,41 @@ TEST(CPDatabaseBase, OperationsLeftToTheManagersAreNotSupported) {
   EXPECT_EQ(db.CategoryTable(), nullptr);
 }
 
+// A manager that keeps application data in place (slots 42 and 43) and leaves
+// the copying out to the base.
+class AppDataDatabase : public CPDatabase {
+ public:
+  AppDataDatabase() : CPDatabase(0, 0) {}
+  std::uint8_t* ApplicationData() override { return inPlace ? bytes.data() : nullptr; }
+  Result ApplicationDataLength(std::uint32_t& length) override {
+    length = static_cast<std::uint32_t>(bytes.size());
+    return kOk;
+  }
+  std::vector<std::uint8_t> bytes;
+  bool inPlace = true;
+};
+
+TEST(CPDatabaseApplicationData, CopiesTheDataInPlaceOrAsksForRoom) {
+  AppDataDatabase db;
+  std::uint8_t buffer[8] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+  std::uint32_t size = sizeof buffer;
+  EXPECT_EQ(db.GetApplicationData(buffer, size), kOk);  // no data
+  EXPECT_EQ(size, 0u);
+  db.bytes = {1, 2, 3, 4, 5};
+  size = 4;
+  EXPECT_EQ(db.GetApplicationData(buffer, size), kErrBufferTooSmall);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(buffer[0], 0xEE);
+  EXPECT_EQ(db.GetApplicationData(nullptr, size), kErrNullArgument);
+  size = sizeof buffer;
+  ASSERT_EQ(db.GetApplicationData(buffer, size), kOk);
+  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 8),
+            (std::vector<std::uint8_t>{1, 2, 3, 4, 5, 0xEE, 0xEE, 0xEE}));
+  db.inPlace = false;  // a length without the data never reads through nullptr
+  EXPECT_EQ(db.GetApplicationData(buffer, size), kErrNoAppInfo);
+}
+
 TEST(CPDatabaseSlots, GrowKeepsRecordsAndAllocateStartsEmpty) {
   ListDatabase db;
   for (std::uint32_t id = 1; id <= 3; ++id) Add(db, id);
