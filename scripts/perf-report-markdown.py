@@ -138,7 +138,8 @@ def medians(path):
         data = json.load(f)
     result = {}
     for entry in data.get("benchmarks", []):
-        name = entry.get("run_name", entry["name"])
+        # Options the program fixed (/real_time, /repeats:9, /iterations:1) are not part of the name.
+        name = re.sub(r"/(real_time|repeats:\d+|iterations:\d+)", "", entry.get("run_name", entry["name"]))
         if entry.get("run_type") == "aggregate":
             if entry.get("aggregate_name") == "median":
                 result[name] = entry
