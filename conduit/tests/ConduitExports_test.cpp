@@ -1,11 +1,17 @@
 // libTallimorC.so as the HotSync manager sees it: loaded with dlopen, its six exports
 // looked up by their plain names and called with records built byte by byte at the
-// manager's offsets. This process has no Qt application and no display, as a HotSync
-// manager without a GUI would not.
+// manager's offsets. This process makes no Qt application of its own, as a HotSync
+// manager without a GUI does not; its display is taken away or given per test.
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QRadioButton>
 
 #include <array>
 #include <cstdint>
@@ -14,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "conduit/ConduitInterface.h"
@@ -187,6 +194,33 @@ TEST_F(ConduitExports, DialogsWithoutDisplayChangeNothing) {
   EXPECT_EQ(configure_(reinterpret_cast<SyncPreferenceRecord*>(preference.data())), -1);
   EXPECT_EQ(preference, unchanged);
   EXPECT_EQ(configure_(nullptr), -1);
+}
+
+TEST_F(ConduitExports, DialogBringsItsOwnApplicationWhenTheManagerHasNone) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  ASSERT_EQ(QCoreApplication::instance(), nullptr);
+  // The user, on the dialog's own event loop once the library has made its application.
+  std::thread user([] {
+    while (QCoreApplication::instance() == nullptr) std::this_thread::yield();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [] {
+          QWidget* dialog = QApplication::activeModalWidget();
+          for (QRadioButton* button : dialog->findChildren<QRadioButton*>()) {
+            if (button->text() == "Do &nothing") button->click();
+          }
+          dialog->findChild<QCheckBox*>()->setChecked(true);
+          dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        },
+        Qt::QueuedConnection);
+  });
+  Bytes<352> record = ConfigRecord();
+  std::uint32_t size = 352;
+  EXPECT_EQ(cfg_(0, record.data(), &size), 0);
+  user.join();
+  EXPECT_EQ(Get32(record.data(), 344), 6u);
+  EXPECT_EQ(Get32(record.data(), 348), 1u);
+  EXPECT_EQ(QCoreApplication::instance(), nullptr);  // gone with the dialog
 }
 
 // A handheld in a fresh directory, attached, with a memo database of two records.
