@@ -23,8 +23,6 @@
 namespace tallimor::test {
 namespace {
 
-using Texts = std::vector<std::string>;
-
 class CategoryDlgTest : public ViewSandbox {
  protected:
   std::unique_ptr<CEditCategoryDlg> Editor() {

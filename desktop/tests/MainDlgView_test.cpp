@@ -25,9 +25,6 @@
 namespace tallimor::test {
 namespace {
 
-using Texts = std::vector<std::string>;
-using Indexes = std::vector<std::int32_t>;
-
 class MainDlgViewTest : public ViewSandbox {
  protected:
   QString Counter() const { return app_->MainFrame()->PaneText(kPanePosition); }

@@ -24,9 +24,6 @@
 namespace tallimor::test {
 namespace {
 
-using Texts = std::vector<std::string>;
-using Indexes = std::vector<std::int32_t>;
-
 class MemoCommandsTest : public ViewSandbox {
  protected:
   void SetUp() override {

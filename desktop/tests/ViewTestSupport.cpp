@@ -86,25 +86,34 @@ bool ViewSandbox::Enabled(int command) const {
   return action != nullptr && action->isEnabled();
 }
 
-std::shared_ptr<bool> WhenMenuShown(std::function<void(QMenu*)> act, int ms) {
+std::shared_ptr<bool> WhenUp(std::function<QWidget*()> find, std::function<void(QWidget*)> act,
+                             int ms) {
   auto ran = std::make_shared<bool>(false);
-  auto timer = new QTimer();
+  auto* timer = new QTimer();
   auto waited = std::make_shared<int>(0);
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act, ran, waited, ms] {
+  QObject::connect(timer, &QTimer::timeout, [timer, find, act, ran, waited, ms] {
     *waited += 5;
-    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-    if (menu == nullptr || !menu->isVisible()) {
-      if (*waited > ms) timer->deleteLater(), timer->stop();
+    QWidget* window = find();
+    if (window == nullptr || !window->isVisible()) {
+      if (*waited > ms) {
+        timer->stop();
+        timer->deleteLater();
+      }
       return;
     }
     timer->stop();
     timer->deleteLater();
     *ran = true;
-    act(menu);
+    act(window);
   });
   timer->start();
   return ran;
+}
+
+std::shared_ptr<bool> WhenMenuShown(std::function<void(QMenu*)> act, int ms) {
+  return WhenUp([] { return static_cast<QWidget*>(qobject_cast<QMenu*>(QApplication::activePopupWidget())); },
+                [act](QWidget* menu) { act(static_cast<QMenu*>(menu)); }, ms);
 }
 
 void TypeText(QWidget* widget, const QString& text) {

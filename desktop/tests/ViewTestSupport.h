@@ -28,6 +28,9 @@ namespace tallimor::test {
 
 inline constexpr char kViewPassword[] = "memo pass";
 
+using Texts = std::vector<std::string>;
+using Indexes = std::vector<std::int32_t>;
+
 class ViewSandbox : public DesktopSandbox {
  protected:
   void SetUp() override;
@@ -59,32 +62,21 @@ class ViewSandbox : public DesktopSandbox {
   std::int32_t user_ = 0;
 };
 
-// Runs `act` on the first modal dialog of type D that comes up within `ms`
-// milliseconds; `act` ends it (or leaves it to the test). Returns a flag that tells
-// whether it ran.
+// Runs `act` on the first window that `find` returns (visible) within `ms`
+// milliseconds, polling from the event loop, so it also runs inside the modal loops
+// that the code under test starts. Returns a flag that tells whether it ran.
+std::shared_ptr<bool> WhenUp(std::function<QWidget*()> find, std::function<void(QWidget*)> act,
+                             int ms = 5000);
+
+// Runs `act` on the first modal dialog of type D that comes up; `act` ends it (or
+// leaves it to the test).
 template <typename D>
 std::shared_ptr<bool> WhenShown(std::function<void(D*)> act, int ms = 5000) {
-  auto ran = std::make_shared<bool>(false);
-  auto timer = new QTimer();
-  auto waited = std::make_shared<int>(0);
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act, ran, waited, ms] {
-    *waited += 5;
-    auto* dialog = qobject_cast<D*>(QApplication::activeModalWidget());
-    if (dialog == nullptr || !dialog->isVisible()) {
-      if (*waited > ms) timer->deleteLater(), timer->stop();
-      return;
-    }
-    timer->stop();
-    timer->deleteLater();
-    *ran = true;
-    act(dialog);
-  });
-  timer->start();
-  return ran;
+  return WhenUp([] { return static_cast<QWidget*>(qobject_cast<D*>(QApplication::activeModalWidget())); },
+                [act](QWidget* dialog) { act(static_cast<D*>(dialog)); }, ms);
 }
 
-// Runs `act` on the pop-up menu that comes up next (QMenu::exec), within `ms`.
+// Runs `act` on the pop-up menu that comes up next (QMenu::exec).
 std::shared_ptr<bool> WhenMenuShown(std::function<void(QMenu*)> act, int ms = 5000);
 
 // Types `text` into `widget` key by key, as a keyboard (or an input method, for
