@@ -275,17 +275,5 @@ TEST_F(CategoryDlgTest, EmptyAndUnstorableNamesAreRefusedBlanksAreNot) {
   EXPECT_EQ(messages_[2].captionId, 146);
 }
 
-TEST_F(CategoryDlgTest, TheDeleteDialogReportsTheChosenRadioButton) {
-  Open(UsualFile());
-  CDeleteCategoryDlg dialog(app_->MainFrame());
-  dialog.show();
-  EXPECT_EQ(dialog.Choice(), CDeleteCategoryDlg::kMoveToUnfiled);
-  EXPECT_TRUE(dialog.MoveButton()->isChecked());
-  QTest::mouseClick(dialog.DeleteButton(), Qt::LeftButton);
-  EXPECT_FALSE(dialog.MoveButton()->isChecked());
-  dialog.accept();
-  EXPECT_EQ(dialog.Choice(), CDeleteCategoryDlg::kDeleteMemos);
-}
-
 }  // namespace
 }  // namespace tallimor::test

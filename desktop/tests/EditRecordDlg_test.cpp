@@ -55,16 +55,6 @@ TEST_F(EditRecordDlgTest, AnUnchangedMemoIsStoredBackWithItsSingleLf) {
   EXPECT_EQ(record->Category(), 1);
 }
 
-TEST_F(EditRecordDlgTest, TextsOfSevenAndEightBytesTakeEightAndSixteen) {
-  for (auto [text, length] : {std::pair{"seven b", 8u}, std::pair{"eight by", 16u}}) {
-    auto dialog = Dialog(0);
-    dialog->TextEdit()->setPlainText(QString::fromLatin1(text));
-    dialog->accept();
-    EXPECT_EQ(Store()->RecordAt(0)->DataLength(), length) << text;
-    EXPECT_EQ(MemoAt(0), text);
-  }
-}
-
 TEST_F(EditRecordDlgTest, ANewMemoBegunUnderAllIsFiledAsUnfiled) {
   app_->SetLastCategory(-1);
   auto dialog = Dialog(-1);

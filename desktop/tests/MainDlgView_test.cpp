@@ -235,17 +235,6 @@ TEST_F(MainDlgViewTest, EnterAndEscapeDoNothing) {
   EXPECT_TRUE(messages_.empty());
 }
 
-TEST_F(MainDlgViewTest, NewRecordMessageChangesNothing) {
-  Open(UsualFile());
-  Click(2);
-  int reloads = View()->ReloadCount();
-  PostWindowMessage(app_->MainFrame(), kWmUserNewRecord);
-  DrainEvents();
-  EXPECT_EQ(View()->CurrentListIndex(), 2);
-  EXPECT_EQ(View()->ReloadCount(), reloads);
-  EXPECT_EQ(Store()->RecordCount(), 5);
-}
-
 TEST_F(MainDlgViewTest, AHotSyncThatEndsNormallyReloadsTheListsAndForgetsUndo) {
   Open(UsualFile());
   answer_ = kIdOk;

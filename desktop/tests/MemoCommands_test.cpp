@@ -15,7 +15,6 @@
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CProtectedRecordFile.h"
-#include "desktop/MemoCommands.h"
 #include "desktop/StoredMemo.h"
 #include "desktop/resources/CommandIds.h"
 #include "desktop/tests/ViewTestSupport.h"
@@ -320,17 +319,6 @@ TEST_F(MemoCommandsTest, AcceleratorsReachTheCommands) {
   SelectRows({0});
   QTest::keyClick(list, Qt::Key_X, Qt::ControlModifier);
   EXPECT_TRUE(Store()->RecordAt(0)->IsDeleted());
-}
-
-TEST(MemoClipboardText, SplitsAtFormFeedsWithoutEmptyPieces) {
-  using V = std::vector<std::string_view>;
-  EXPECT_EQ(SplitClipboardMemos(""), V{});
-  EXPECT_EQ(SplitClipboardMemos("\f\f"), V{});
-  EXPECT_EQ(SplitClipboardMemos("a"), V{"a"});
-  EXPECT_EQ(SplitClipboardMemos("\fa\f\f\r\nb\f"), (V{"a", "\r\nb"}));
-  EXPECT_EQ(MemoFirstLine("one\ntwo"), "one");
-  EXPECT_EQ(MemoFirstLine("\nsecond"), "");
-  EXPECT_EQ(MemoFirstLine("whole"), "whole");
 }
 
 }  // namespace

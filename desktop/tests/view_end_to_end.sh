@@ -40,8 +40,10 @@ wait_window() {
 }
 
 session() {
-  "$tallimor" --root "$TALLIMOR_HOTSYNC_ROOT" &
-  local program=$!
+  # The program runs on the virtual X server, also when the tests around it are offscreen.
+  QT_QPA_PLATFORM=xcb "$tallimor" --root "$TALLIMOR_HOTSYNC_ROOT" </dev/null >/dev/null 2>&1 &
+  program=$!
+  trap 'kill "$program" 2>/dev/null || true' EXIT
   wait_window '^ユーザ$'
   xdotool search --name '^ユーザ$' windowfocus --sync type --delay 20 "$password"
   xdotool key Return
