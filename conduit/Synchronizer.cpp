@@ -89,7 +89,8 @@ Result Synchronizer::perform() {
   const std::int32_t requested = syncType_;
   Result error = kOk;
   for (std::int32_t i = 0; i < properties_.remoteCount && error == kOk; ++i) {
-    if (selectDatabase(i) != kOk) break;  // no more databases: the run is complete
+    error = commitDesktop();  // the database before this one is complete
+    if (error != kOk || selectDatabase(i) != kOk) break;  // no more databases: the run is complete
     syncType_ = requested;
     switch (syncType_) {
       case kSyncFast:
@@ -117,8 +118,7 @@ Result Synchronizer::perform() {
     }
     dropArchives();
     closeRemote();
-    closeLocal();
-    closeBackup();
+    if (result != kOk) dropDesktop();
     error = result;
   }
   if (error != kOk) logFailure(error);
@@ -151,9 +151,17 @@ Result Synchronizer::openSyncConnection() {
 
 Result Synchronizer::closeSyncConnection(bool failed) {
   // The connection is closed before the end entry, so that a close that fails
-  // makes the entry the failure entry instead of following a success.
-  const Result closed = SyncCloseConduit(connection_);
+  // makes the entry the failure entry instead of following a success. The last
+  // database's desktop file is written only once the HotSync has ended well: a
+  // run that fails leaves the desktop as it was, holding what the handheld may
+  // have let go of, until the next HotSync.
+  Result closed = SyncCloseConduit(connection_);
   connection_ = 0;
+  if (closed == kOk && !failed) {
+    closed = commitDesktop();
+  } else {
+    dropDesktop();
+  }
   if (closed != kOk && !failed) logFailure(closed);
   log_.logEnd(failed || closed != kOk ? 1 : 0);
   return closed;
@@ -249,9 +257,23 @@ Result Synchronizer::closeBackup() {
 Result Synchronizer::finishDatabase() {
   Result result = closeArchives();
   if (result == kOk) result = remote_->FinishSync();
-  if (result == kOk) result = local_->FinishSync();
-  if (result == kOk && backup_) result = backup_->FinishSync();
+  if (result == kOk) desktopPending_ = true;
   return result;
+}
+
+Result Synchronizer::commitDesktop() {
+  if (!desktopPending_) return kOk;
+  desktopPending_ = false;
+  Result result = local_->FinishSync();
+  if (result == kOk && backup_) result = backup_->FinishSync();
+  dropDesktop();
+  return result;
+}
+
+void Synchronizer::dropDesktop() {
+  desktopPending_ = false;
+  closeLocal();
+  closeBackup();
 }
 
 // ---------------------------------------------------------------- the modes

@@ -112,7 +112,8 @@ class Synchronizer {
   // 26: takes descriptor `i` of the properties' list, or builds one from name `i`.
   virtual Result selectDatabase(std::int32_t i);
   // 27, 28: the conduit's connection with the Sync Manager, with the log's start
-  // and end entries.
+  // and end entries. Closing a run that went well writes the last database's
+  // desktop file; one that failed leaves it as it was.
   virtual Result openSyncConnection();
   virtual Result closeSyncConnection(bool failed);
   // 29-34: the steps of synchronizeCategories.
@@ -181,10 +182,15 @@ class Synchronizer {
   // the walk, else the first error.
   template <typename First, typename Visit>
   Result walkRecords(CPDatabase& side, First first, Visit visit);
-  // Commits the database: archives first, then the handheld, the desktop file and
-  // the backup copy, stopping at the first failure so that no side lets go of a
-  // record that the next side has not kept.
+  // Commits the database: the archives, then the handheld; the desktop file and its
+  // backup copy follow (commitDesktop) once nothing after the handheld's commit can
+  // fail any more. Stops at the first failure, so that no side lets go of a record
+  // that the side before it has not kept.
   Result finishDatabase();
+  // Writes the desktop file and the backup copy of the database finished last.
+  Result commitDesktop();
+  // Lets the desktop managers go without writing anything.
+  void dropDesktop();
   // Lets every archive go without writing it (the mode failed; nothing committed).
   void dropArchives();
   // The descriptor of the database being synchronized, as the managers need it.
@@ -203,6 +209,7 @@ class Synchronizer {
   std::unique_ptr<HandheldDatabaseManager> remote_;  // owned; absent until opened
   std::unique_ptr<CPDesktopDatabase> local_;          // owned; absent until opened
   std::unique_ptr<BackupDatabaseManager> backup_;     // owned; absent until opened
+  bool desktopPending_ = false;                       // local_ and backup_ wait for commitDesktop
   std::array<ArchiveDatabaseManager*, 16> archiveSlots_{};  // by category; into archives_
   // The archives made for this database; categories whose archives share a file
   // share one manager, so that no archive is written over by another.
