@@ -417,73 +417,82 @@ Result Synchronizer::syncLocalRecord(CPRecord& y) {
 }
 
 Result Synchronizer::applyActions(std::uint32_t action, CPRecord& x, CPRecord& y) {
-  Result result = kOk;
-  if (action & kActionDeleteLocal) {
-    result = local_->DeleteRecord(y);
+  // The action bits and their steps, from the lowest bit to the highest.
+  using Step = Result (Synchronizer::*)(CPRecord& x, CPRecord& y);
+  struct ActionStep {
+    std::uint32_t bit;
+    Step step;
+  };
+  static constexpr ActionStep kSteps[] = {
+      {kActionDeleteLocal, &Synchronizer::deleteLocalStep},
+      {kActionArchiveLocal, &Synchronizer::archiveLocalStep},
+      {kActionDeleteRemote, &Synchronizer::deleteRemoteStep},
+      {kActionArchiveRemote, &Synchronizer::archiveRemoteStep},
+      {kActionAddToRemote, &Synchronizer::addToRemoteStep},
+      {kActionAddToLocal, &Synchronizer::addToLocalStep},
+      {kActionReplaceLocal, &Synchronizer::replaceLocalStep},
+      {kActionReplaceRemote, &Synchronizer::replaceRemoteStep},
+      {kActionConflictEither, &Synchronizer::conflictEither},
+      {kActionConflictArchivedModified, &Synchronizer::conflictArchivedModified},
+      {kActionConflictModifiedArchived, &Synchronizer::conflictModifiedArchived},
+      {kActionConflictBothArchived, &Synchronizer::conflictBothArchived},
+      {kActionDuplicatePair, &Synchronizer::duplicatePair},
+      {kActionQuietRemoteDelete, &Synchronizer::quietRemoteDeleteStep},
+      {kActionLogModifiedDeleted, &Synchronizer::logModifiedDeletedStep},
+  };
+  for (const ActionStep& s : kSteps) {
+    if ((action & s.bit) == 0) continue;
+    const Result result = (this->*s.step)(x, y);
     if (result != kOk) return result;
   }
-  if (action & kActionArchiveLocal) {
-    result = archiveRecord(y);
-    if (result == kOk) result = local_->DeleteRecord(y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionDeleteRemote) {
-    result = deleteRemote(x);
-    if (result != kOk) return result;
-  }
-  if (action & kActionArchiveRemote) {
-    result = archiveRecord(x);
-    if (result == kOk) result = deleteRemote(x);
-    if (result != kOk) return result;
-  }
-  if (action & kActionAddToRemote) {
-    result = addToRemote(y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionAddToLocal) {
-    result = local_->AddCleanRecord(x);
-    if (result != kOk) {
-      log_.logAddFailed(result, x, SyncLog::kDesktop);
-      return result;
-    }
-  }
-  if (action & kActionReplaceLocal) {
-    result = local_->ModifyRecordAtIndex(y.Index(), x);
-    if (result != kOk) return result;
-  }
-  if (action & kActionReplaceRemote) {
-    result = remote_->ModifyRecordAtIndex(x.Index(), y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionConflictEither) {
-    result = conflictEither(x, y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionConflictArchivedModified) {
-    result = conflictArchivedModified(x, y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionConflictModifiedArchived) {
-    result = conflictModifiedArchived(x, y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionConflictBothArchived) {
-    result = conflictBothArchived(x, y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionDuplicatePair) {
-    result = duplicatePair(x, y);
-    if (result != kOk) return result;
-  }
-  if (action & kActionQuietRemoteDelete) {
-    // The record may well be gone from the handheld already; any other failure
-    // means it is still there, and the desktop's deletion has not been carried over.
-    CPRecord gone;
-    gone.SetId(y.Id());
-    result = remote_->DeleteRecord(gone);
-    if (result != kOk && result != kSyncErrNotFound) return result;
-  }
-  if (action & kActionLogModifiedDeleted) log_.logModifiedDeleted(x);
+  return kOk;
+}
+
+Result Synchronizer::deleteLocalStep(CPRecord&, CPRecord& y) { return local_->DeleteRecord(y); }
+
+Result Synchronizer::archiveLocalStep(CPRecord&, CPRecord& y) {
+  const Result archived = archiveRecord(y);
+  return archived == kOk ? local_->DeleteRecord(y) : archived;
+}
+
+Result Synchronizer::deleteRemoteStep(CPRecord& x, CPRecord&) {
+  // Deleted and archived records go when the handheld purges them.
+  if (x.IsDeleted() || x.IsArchived()) return kOk;
+  return remote_->DeleteRecord(x);
+}
+
+Result Synchronizer::archiveRemoteStep(CPRecord& x, CPRecord& y) {
+  const Result archived = archiveRecord(x);
+  return archived == kOk ? deleteRemoteStep(x, y) : archived;
+}
+
+Result Synchronizer::addToRemoteStep(CPRecord&, CPRecord& y) { return addToRemote(y); }
+
+Result Synchronizer::addToLocalStep(CPRecord& x, CPRecord&) {
+  const Result added = local_->AddCleanRecord(x);
+  if (added != kOk) log_.logAddFailed(added, x, SyncLog::kDesktop);
+  return added;
+}
+
+Result Synchronizer::replaceLocalStep(CPRecord& x, CPRecord& y) {
+  return local_->ModifyRecordAtIndex(y.Index(), x);
+}
+
+Result Synchronizer::replaceRemoteStep(CPRecord& x, CPRecord& y) {
+  return remote_->ModifyRecordAtIndex(x.Index(), y);
+}
+
+Result Synchronizer::quietRemoteDeleteStep(CPRecord&, CPRecord& y) {
+  // The record may well be gone from the handheld already; any other failure
+  // means it is still there, and the desktop's deletion has not been carried over.
+  CPRecord gone;
+  gone.SetId(y.Id());
+  const Result deleted = remote_->DeleteRecord(gone);
+  return deleted == kSyncErrNotFound ? kOk : deleted;
+}
+
+Result Synchronizer::logModifiedDeletedStep(CPRecord& x, CPRecord&) {
+  log_.logModifiedDeleted(x);
   return kOk;
 }
 
@@ -504,12 +513,6 @@ Result Synchronizer::addToRemote(CPRecord& y) {
   y.SetIndex(slot);
   if (renumbered) result = local_->ModifyRecordAtIndex(slot, y);
   return result;
-}
-
-Result Synchronizer::deleteRemote(CPRecord& x) {
-  // Deleted and archived records go when the handheld purges them.
-  if (x.IsDeleted() || x.IsArchived()) return kOk;
-  return remote_->DeleteRecord(x);
 }
 
 bool Synchronizer::recordsDiffer(const CPRecord& x, const CPRecord& y) { return x.Compare(y) != 0; }
@@ -570,18 +573,11 @@ Result Synchronizer::conflictEither(CPRecord& x, CPRecord& y) {
 }
 
 Result Synchronizer::conflictModifiedArchived(CPRecord& x, CPRecord& y) {
-  if (recordsDiffer(x, y)) return duplicatePair(x, y);
-  Result result = archiveRecord(y);
-  if (result == kOk) result = local_->DeleteRecord(y);
-  return result;
+  return recordsDiffer(x, y) ? duplicatePair(x, y) : archiveLocalStep(x, y);
 }
 
 Result Synchronizer::conflictArchivedModified(CPRecord& x, CPRecord& y) {
-  if (!recordsDiffer(x, y)) {
-    Result result = archiveRecord(y);
-    if (result == kOk) result = local_->DeleteRecord(y);
-    return result;
-  }
+  if (!recordsDiffer(x, y)) return archiveLocalStep(x, y);
   x.ClearStatusAndMarks();
   const Result restored = remote_->ModifyRecordAtIndex(x.Index(), x);
   if (restored != kOk) return restored;

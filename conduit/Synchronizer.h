@@ -199,8 +199,19 @@ class Synchronizer {
   CPCategoryTable* archiveCategoryTable();
   // L>R: adds Y to the handheld and gives the desktop record the id it was given.
   Result addToRemote(CPRecord& y);
-  // Deletes X from the handheld unless it is deleted or archived (purged later).
-  Result deleteRemote(CPRecord& x);
+  // The steps of applyActions' bits that are not conflict operations: dL, aL, dR
+  // (unless X is deleted or archived: purged later), aR, L>R, R>L, R=>L, L=>R, the
+  // quiet handheld delete and the modified-and-deleted message.
+  Result deleteLocalStep(CPRecord& x, CPRecord& y);
+  Result archiveLocalStep(CPRecord& x, CPRecord& y);
+  Result deleteRemoteStep(CPRecord& x, CPRecord& y);
+  Result archiveRemoteStep(CPRecord& x, CPRecord& y);
+  Result addToRemoteStep(CPRecord& x, CPRecord& y);
+  Result addToLocalStep(CPRecord& x, CPRecord& y);
+  Result replaceLocalStep(CPRecord& x, CPRecord& y);
+  Result replaceRemoteStep(CPRecord& x, CPRecord& y);
+  Result quietRemoteDeleteStep(CPRecord& x, CPRecord& y);
+  Result logModifiedDeletedStep(CPRecord& x, CPRecord& y);
   // Copies `from`'s app info block to `to` (nothing when `from` has none).
   Result copyAppInfo(CPDatabase& from, CPDatabase& to);
   // Logs why the run failed.
