@@ -94,6 +94,10 @@ class SyncFaultsTest : public SyncFixture {
 
       EXPECT_NE(Sync(syncType, 0, {kMemoDb}, call, kind), kOk);
       EXPECT_EQ(LogCount(kActivityText, "Fatal Error"), 1);
+      EXPECT_EQ(LogCount(kActivityText, kind == SyncFaultKind::kCommunications
+                                            ? "-- communications error: the link to the handheld was lost"
+                                            : "-- the handheld's storage could not be written"),
+                1);
       EXPECT_EQ(LogCount(kActivityConduitEnded, "Generic Conduit"), 0);
       const std::set<std::string> held = Held();
       for (const auto& versions : kMemos) {

@@ -157,6 +157,37 @@ TEST_F(SyncFastTest, MissingDesktopFileTakesTheHandheld) {
   EXPECT_TRUE(fs::exists(userDir_ + "/record.BAK"));
 }
 
+TEST_F(SyncFastTest, NewDesktopRecordNeverReplacesAHandheldRecordWithItsId) {
+  // A record the desktop marks new carries an id that the handheld gave another memo.
+  MakeHandheldDb({{0x90, Bytes8("handheld memo"), 1}});
+  MakeDesktopFile({{0x90, Bytes8("new desktop memo"), 1, kPcNew | kPcModified}});
+
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+
+  EXPECT_EQ(LiveHandheld(), LiveDesktop());
+  EXPECT_EQ(DataOf(LiveHandheld()), (std::multiset<std::string>{Bytes8("handheld memo"), Bytes8("new desktop memo")}));
+}
+
+TEST_F(SyncFastTest, SideWithoutAppInfoTakesTheOthers) {
+  MakeHandheldDb({{0x10, Bytes8("a"), 1}});
+  {
+    // The same database without its app info block.
+    std::unique_ptr<HandheldDatabase> db;
+    std::string error;
+    ASSERT_EQ(OpenHandheld()->LoadDatabase(kMemoDb, &db, &error), kOk);
+    ASSERT_EQ(db->SetAppInfo({}), kOk);
+    ASSERT_EQ(OpenHandheld()->SaveDatabase(kMemoDb, *db, &error), kOk);
+  }
+  MakeDesktopFile({{0x10, Bytes8("a"), 1, 0}, {0, Bytes8("b"), 2, kPcNew}});
+
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+
+  EXPECT_EQ(HandheldCategoryNames(), (std::vector<std::string>{"Unfiled", "Business", "Personal"}));
+  EXPECT_EQ(HandheldAppData(), AppData());
+  EXPECT_EQ(LiveHandheld(), LiveDesktop());
+  EXPECT_EQ(DataOf(LiveHandheld()), (std::multiset<std::string>{Bytes8("a"), Bytes8("b")}));
+}
+
 TEST_F(SyncFastTest, NeitherSideHoldingTheDatabaseIsNothingToDo) {
   ASSERT_EQ(Sync(kSyncFast), kOk);
   EXPECT_FALSE(HandheldDbExists());
