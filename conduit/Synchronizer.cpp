@@ -89,8 +89,9 @@ Result Synchronizer::perform() {
   const std::int32_t requested = syncType_;
   Result error = kOk;
   for (std::int32_t i = 0; i < properties_.remoteCount && error == kOk; ++i) {
-    error = commitDesktop();  // the database before this one is complete
-    if (error != kOk || selectDatabase(i) != kOk) break;  // no more databases: the run is complete
+    if (selectDatabase(i) != kOk) break;  // no more databases: the run is complete
+    error = commitDesktop();                // the database before this one is
+    if (error != kOk) break;
     syncType_ = requested;
     switch (syncType_) {
       case kSyncFast:
@@ -118,7 +119,7 @@ Result Synchronizer::perform() {
     }
     dropArchives();
     closeRemote();
-    if (result != kOk) dropDesktop();
+    if (result != kOk || !desktopPending_) dropDesktop();
     error = result;
   }
   if (error != kOk) logFailure(error);
