@@ -551,23 +551,6 @@ Result CPDesktopDatabase::SetApplicationData(std::uint32_t length, const std::ui
   return kOk;
 }
 
-Result CPDesktopDatabase::GetApplicationData(std::uint8_t* buffer, std::uint32_t& size) {
-  std::uint32_t length = 0;
-  ApplicationDataLength(length);
-  if (length == 0) {
-    size = 0;
-    return kOk;
-  }
-  if (size < length) {
-    size = length;
-    return kErrBufferTooSmall;
-  }
-  if (buffer == nullptr) return kErrNullArgument;
-  std::memcpy(buffer, appInfo_->Data() + ApplicationDataOffset(), length);
-  size = length;
-  return kOk;
-}
-
 std::uint8_t* CPDesktopDatabase::ApplicationData() {
   const std::uint32_t offset = ApplicationDataOffset();
   if (!appInfo_ || appInfo_->Capacity() <= offset) return nullptr;

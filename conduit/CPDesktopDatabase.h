@@ -133,9 +133,7 @@ class CPDesktopDatabase : public CPDatabase {
   // whole data area without categories), growing the block as needed; the table
   // is kept. kErrNullArgument for missing bytes; kErrTooLong.
   Result SetApplicationData(std::uint32_t length, const std::uint8_t* bytes) override;
-  // 41: copies the application data into `buffer` and sets `size` to its length
-  // (0 without data). kErrBufferTooSmall with the length written back; kErrNullArgument.
-  Result GetApplicationData(std::uint8_t* buffer, std::uint32_t& size) override;
+  // 41 (GetApplicationData): the base copies ApplicationData() out by ApplicationDataLength().
   // 42: the application data area in place, or nullptr without an app info block.
   std::uint8_t* ApplicationData() override;
   // 43: the length of the application data; 0 without a block.

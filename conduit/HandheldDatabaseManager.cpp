@@ -592,23 +592,6 @@ std::uint8_t* HandheldDatabaseManager::ApplicationData() {
   return appInfo_ ? appInfo_.get() + ApplicationDataOffset() : nullptr;
 }
 
-Result HandheldDatabaseManager::GetApplicationData(std::uint8_t* buffer, std::uint32_t& size) {
-  std::uint32_t length = 0;
-  ApplicationDataLength(length);
-  if (length == 0) {
-    size = 0;
-    return kOk;
-  }
-  if (size < length) {
-    size = length;
-    return kErrBufferTooSmall;
-  }
-  if (buffer == nullptr) return kErrNullArgument;
-  std::memcpy(buffer, appInfo_.get() + ApplicationDataOffset(), length);
-  size = length;
-  return kOk;
-}
-
 Result HandheldDatabaseManager::SetApplicationData(std::uint32_t length, const std::uint8_t* bytes) {
   if (length > 0 && bytes == nullptr) return kErrNullArgument;
   const std::uint32_t offset = ApplicationDataOffset();

@@ -108,9 +108,7 @@ class HandheldDatabaseManager : public CPDatabase {
   // 40: replaces the application data (reading the block first when it has not
   // been read) and marks it changed. kErrNullArgument; kErrTooLong beyond the buffer.
   Result SetApplicationData(std::uint32_t length, const std::uint8_t* bytes) override;
-  // 41: copies the application data into `buffer` and sets `size` to its length (0
-  // without). kErrBufferTooSmall with the length written back; kErrNullArgument.
-  Result GetApplicationData(std::uint8_t* buffer, std::uint32_t& size) override;
+  // 41 (GetApplicationData): the base copies ApplicationData() out by ApplicationDataLength().
   // 42: the application data in the block buffer, or nullptr without a buffer.
   std::uint8_t* ApplicationData() override;
   // 43: the length of the application data (0 without).
