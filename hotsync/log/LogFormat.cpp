@@ -61,6 +61,13 @@ bool EndsWith(std::string_view s, std::string_view suffix) {
   return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
 }
 
+// A marker line is its prefix, a middle and " ==="; the two must not overlap,
+// or "=== HotSync ended ===" would leave a middle of negative length.
+bool IsMarker(std::string_view line, std::string_view prefix) {
+  return line.size() >= prefix.size() + kMarkerSuffix.size() && StartsWith(line, prefix) &&
+         EndsWith(line, kMarkerSuffix);
+}
+
 }  // namespace
 
 bool LogFormat::IsTrailByte(unsigned char b) {
@@ -201,7 +208,7 @@ std::vector<LogRun> LogFormat::Parse(std::string_view data) {
     pos = eol + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
-    if (StartsWith(line, kStartPrefix) && EndsWith(line, kMarkerSuffix)) {
+    if (IsMarker(line, kStartPrefix)) {
       std::string_view time = line.substr(kStartPrefix.size());
       time.remove_suffix(kMarkerSuffix.size());
       LogRun run;
@@ -209,7 +216,7 @@ std::vector<LogRun> LogFormat::Parse(std::string_view data) {
       runs.push_back(std::move(run));
       continue;
     }
-    if (StartsWith(line, kEndPrefix) && EndsWith(line, kMarkerSuffix)) {
+    if (IsMarker(line, kEndPrefix)) {
       std::string_view rest = line.substr(kEndPrefix.size());
       rest.remove_suffix(kMarkerSuffix.size());
       if (runs.empty()) runs.emplace_back();

@@ -128,6 +128,8 @@ TEST(LogFormatParse, MalformedLinesAreSkipped) {
       "2024-13-01T12:00:01  -1 text\n"        // not a time
       "2024-05-01 12:00:01  -1 kept\n"
       "garbage \xff\x01 line\n"
+      "=== HotSync ended ===\n"                // prefix and suffix overlap
+      "=== HotSync started ===\n"
       "2024-05-01 12:00:01  -1 unterminated \\x4";
   const std::vector<LogRun> runs = LogFormat::Parse(log);
   ASSERT_EQ(runs.size(), 1u);
