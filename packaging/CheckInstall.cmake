@@ -62,8 +62,8 @@ if(LDD)
   endforeach()
 endif()
 
-# A whole HotSync made by the installed programs with the installed conduit and notifier,
-# named explicitly so that no library of the build tree can stand in for them.
+# A whole HotSync made by the installed programs, which must find the installed conduit
+# and notifier on their own: the dynamic loader's trace shows which files were loaded.
 set(conduit ${PREFIX}/${LIBDIR}/tallimor/libTallimorC.so)
 set(notifier ${PREFIX}/${LIBDIR}/tallimor/libTallimorN.so)
 if("hotsync" IN_LIST runnable AND "tallimor-handheld" IN_LIST runnable
@@ -72,8 +72,8 @@ if("hotsync" IN_LIST runnable AND "tallimor-handheld" IN_LIST runnable
   file(REMOVE_RECURSE ${scratch})
   file(MAKE_DIRECTORY ${scratch}/run)
   file(CHMOD ${scratch}/run DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  set(env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH XDG_RUNTIME_DIR=${scratch}/run
-          TALLIMOR_CONDUIT=${conduit} TALLIMOR_NOTIFIER=${notifier})
+  set(env ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH --unset=TALLIMOR_CONDUIT
+          --unset=TALLIMOR_NOTIFIER XDG_RUNTIME_DIR=${scratch}/run)
   set(handheld ${PREFIX}/bin/tallimor-handheld --handheld ${scratch}/handheld)
   foreach(step "init;--user;Installed" "create-db" "add;installed memo")
     execute_process(COMMAND ${env} ${handheld} ${step}
@@ -82,12 +82,18 @@ if("hotsync" IN_LIST runnable AND "tallimor-handheld" IN_LIST runnable
       message(FATAL_ERROR "tallimor-handheld ${step} failed (${rc}):\n${out}\n${err}")
     endif()
   endforeach()
-  execute_process(COMMAND ${env} ${PREFIX}/bin/hotsync --root ${scratch}/root
+  execute_process(COMMAND ${env} LD_DEBUG=files ${PREFIX}/bin/hotsync --root ${scratch}/root
                           sync --handheld ${scratch}/handheld --action slow
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "hotsync sync with the installed conduit failed (${rc}):\n${out}\n${err}")
   endif()
+  foreach(library ${conduit} ${notifier})
+    string(FIND "${err}" "file=${library}" at)
+    if(at EQUAL -1)
+      message(FATAL_ERROR "the installed hotsync did not load ${library}:\n${err}")
+    endif()
+  endforeach()
   execute_process(COMMAND ${env} ${PREFIX}/bin/tallimor-dump --json
                           ${scratch}/root/Installed/Tallimor-Vexa/record.dat
                   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
