@@ -262,6 +262,14 @@ void CDesktopApp::DialogOpened(int flag) {
 int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QString& detail) {
   QString text = Text(textId);
   if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
+  // A message box is as modal as any dialog, and the code waiting for its answer may
+  // hold list rows or record indexes (the delete question does): a HotSync must not
+  // write and reload the file under it, so it counts as an open dialog.
+  DialogOpened(0);
+  struct Closed {
+    CDesktopApp* app;
+    ~Closed() { app->DialogOpened(1); }
+  } closed{this};
   if (messageHook_) return messageHook_(textId, captionId, flags, text);
 
   QMessageBox::Icon icon = QMessageBox::NoIcon;

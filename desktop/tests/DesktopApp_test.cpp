@@ -22,6 +22,7 @@
 #include "desktop/ProfileLocation.h"
 #include "desktop/CWindowMessageEvent.h"
 #include "desktop/StoredMemo.h"
+#include "desktop/resources/StringTable.h"
 #include "desktop/tests/GuiTestSupport.h"
 #include "notifier/HotSyncNotification.h"
 #include "notifier/WindowMessageClient.h"
@@ -121,6 +122,26 @@ TEST_F(DesktopAppTest, TheDialogCountNeverGoesBelowZero) {
   app->DialogOpened(1);
   app->DialogOpened(1);
   EXPECT_EQ(app->OpenDialogCount(), 0);
+}
+
+// The delete question waits with the list rows it is about to delete: a HotSync that
+// reloaded the file meanwhile would have them delete other memos.
+TEST_F(DesktopAppTest, AMessageBoxCountsAsAnOpenDialogUntilItIsAnswered) {
+  auto app = StartLoggedIn(taro_, "pw");
+  std::int64_t startQuery = -1;
+  int openWhileAsked = -1;
+  app->SetMessageHook([&](int, int, unsigned, const QString&) {
+    openWhileAsked = app->OpenDialogCount();
+    startQuery = app->MainFrame()->OnHotSyncNotify(kHotSyncStartQuery);
+    return kIdOk;
+  });
+  EXPECT_EQ(app->ShowMessage(kIdsDeleteMemoConfirm, kIdsDeleteMemoCaption, kMbOkCancel | kMbIconQuestion),
+            kIdOk);
+  EXPECT_EQ(openWhileAsked, 1);
+  EXPECT_EQ(startQuery, 1);  // refused
+  EXPECT_TRUE(app->NoDialogOpen());
+  app->SetMessageHook([](int, int, unsigned, const QString&) { return kIdOk; });
+  EXPECT_EQ(app->MainFrame()->OnHotSyncNotify(kHotSyncStartQuery), 0);
 }
 
 TEST_F(DesktopAppTest, DataPathIsRootUserDirectoryAndTheFixedFile) {

@@ -257,13 +257,15 @@ e2e_clipboard() { xclip -o -selection clipboard 2>/dev/null || true; }
 # mistaken for one that did.
 e2e_clear_clipboard() { printf "%s" "$E2E_NO_COPY" | xclip -i -selection clipboard >/dev/null 2>&1; }
 
-# Copies the memos of the main window's list with real keys (Ctrl+A selects them all,
-# Ctrl+C copies them, form feeds between memos) and prints them one a line in the form
-# of e2e_*_memos. Prints nothing when the copy did not happen (window disabled).
+# Copies the memos of the main window's list with real keys and prints them one a line
+# in the form of e2e_*_memos: Ctrl+A puts the focus on the list, Home makes the first
+# memo current (copying needs a current memo, which a delete leaves none of), Ctrl+A
+# selects every memo and Ctrl+C copies them, form feeds between memos. Prints nothing
+# when the copy did not happen (window disabled during a HotSync).
 e2e_list_memos() {
   e2e_clear_clipboard
   e2e_focus_main
-  xdotool key ctrl+a ctrl+c
+  xdotool key ctrl+a Home ctrl+a ctrl+c
   local text
   text=$(e2e_clipboard)
   [ -n "$text" ] && [ "$text" != "$E2E_NO_COPY" ] || return 0

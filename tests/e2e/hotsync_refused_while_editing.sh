@@ -2,7 +2,8 @@
 # A HotSync while the memo edit dialog is open: the desktop program refuses it (hotsync
 # exits 3), shows its notice, and neither the handheld nor the desktop file changes by
 # a byte. Once the dialog is closed with OK, the next HotSync goes through and the new
-# memo, never saved by hand, reaches the handheld deciphered.
+# memo, never saved by hand, reaches the handheld deciphered. The delete question is
+# refused the same way, and its OK then deletes the memo it asked about.
 set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
 e2e_start "$@"
@@ -42,3 +43,17 @@ e2e_expect_memos desktop "after the HotSync" \
   "from the handheld" $'written during a refused HotSync\nsecond line'
 e2e_wait_list_memos "after the HotSync" \
   "from the handheld" $'written during a refused HotSync\nsecond line'
+
+# The delete question is as modal as the dialog, and it waits with the rows it is about
+# to delete: a HotSync that reloaded the list under it would have OK delete another memo.
+e2e_select_memo "from the handheld"
+xdotool key Delete
+e2e_wait_window '^メモの削除$'
+e2e_hotsync 3 >/dev/null
+echo "ok: hotsync was refused while the delete question was open"
+e2e_dismiss_message_box
+e2e_answer_dialog '^メモの削除$'
+e2e_wait_list_memos "after the delete" $'written during a refused HotSync\nsecond line'
+e2e_hotsync 0 >/dev/null
+e2e_expect_memos handheld "after the delete and a HotSync" $'written during a refused HotSync\nsecond line'
+e2e_expect_memos desktop "after the delete and a HotSync" $'written during a refused HotSync\nsecond line'
