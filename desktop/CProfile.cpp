@@ -54,6 +54,12 @@ bool SplitKey(std::string_view line, std::string_view& key, std::string_view& va
   return true;
 }
 
+// True when `name` would be read back as itself from a "[name]" or "name=" line: the
+// reader drops blanks at its ends and stops it at the first `stop` character.
+bool ReadsBackAsName(std::string_view name, std::string_view stop) {
+  return Trim(name) == name && name.find_first_of(stop) == std::string_view::npos;
+}
+
 // Reads the file into lines. Missing file: true with no lines. Unreadable or too big: false.
 bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   lines.clear();
@@ -156,6 +162,10 @@ Result CProfile::WriteString(std::string_view section, std::string_view key,
   // A line break inside a name or value would split the entry and corrupt the file.
   for (std::string_view part : {section, key, value}) {
     if (part.find_first_of("\r\n") != std::string_view::npos) return kErrWrite;
+  }
+  if (!ReadsBackAsName(section, "]") || !ReadsBackAsName(key, "=") ||
+      (!key.empty() && std::string_view(";#[").find(key.front()) != std::string_view::npos)) {
+    return kErrWrite;
   }
   std::vector<std::string> lines;
   if (!ReadLines(path_, lines)) return kErrWrite;

@@ -39,7 +39,9 @@ class CProfile {
 
   // Sets `key` in `section` to `value`, adding the section and key when missing and
   // keeping every other line of the file. 0, or kErrWrite when the file cannot be
-  // replaced (or cannot be read, so that nothing in it is lost).
+  // replaced (or cannot be read, so that nothing in it is lost), and when a name or the
+  // value holds a line break or a name could not be read back as written (blanks at
+  // its ends, "]" in a section, "=" in a key, a key that starts with ";", "#" or "[").
   Result WriteString(std::string_view section, std::string_view key, std::string_view value);
 
   // Largest profile the program reads; a bigger file is neither read nor rewritten.

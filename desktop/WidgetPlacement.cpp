@@ -23,9 +23,12 @@ WindowPlacement PlacementOf(const QWidget& window) {
 }
 
 void ApplyPlacement(QWidget& window, const WindowPlacement& placement) {
-  QRect normal(placement.left, placement.top, placement.right - placement.left,
-               placement.bottom - placement.top);
-  if (normal.width() <= 0 || normal.height() <= 0) return;
+  // The profile may hold any ten integers: the size is worked out wide, and a rectangle
+  // no window could have (empty, or larger than Qt allows a widget) is left alone.
+  const long long width = static_cast<long long>(placement.right) - placement.left;
+  const long long height = static_cast<long long>(placement.bottom) - placement.top;
+  if (width <= 0 || height <= 0 || width > QWIDGETSIZE_MAX || height > QWIDGETSIZE_MAX) return;
+  QRect normal(placement.left, placement.top, static_cast<int>(width), static_cast<int>(height));
   bool visible = false;
   for (QScreen* screen : QGuiApplication::screens())
     visible = visible || screen->availableGeometry().intersects(normal);

@@ -14,8 +14,8 @@ namespace tallimor {
 WindowPlacement PlacementOf(const QWidget& window);
 
 // Gives `window` the placement's normal rectangle; a rectangle that lies on no screen
-// (a monitor since unplugged) is moved to the primary screen. An empty rectangle is
-// left alone. Showing the window maximised is the caller's, by ShowsMaximized().
+// (a monitor since unplugged) is moved to the primary screen. An empty rectangle, or
+// one wider or taller than any widget may be, is left alone. Showing the window maximised is the caller's, by ShowsMaximized().
 void ApplyPlacement(QWidget& window, const WindowPlacement& placement);
 
 }  // namespace tallimor

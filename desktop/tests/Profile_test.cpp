@@ -103,6 +103,24 @@ TEST_F(DesktopProfile, RefusesValuesThatWouldBreakTheFile) {
   EXPECT_EQ(Read(), "[Settings]\nUserID=1\n");
 }
 
+// Each of these would be written as a line that reads back as another section or key
+// (or as none), so the value could never be found again and might shadow another.
+TEST_F(DesktopProfile, RefusesNamesThatWouldNotReadBack) {
+  Write("[Settings]\nUserID=1\n");
+  CProfile profile(path_);
+  EXPECT_EQ(profile.WriteString("S", "[Settings]rID", "0"), kErrWrite);  // a section line
+  EXPECT_EQ(profile.WriteString("Settings", "User=ID", "2"), kErrWrite);
+  EXPECT_EQ(profile.WriteString("Settings", ";UserID", "2"), kErrWrite);  // a comment
+  EXPECT_EQ(profile.WriteString("Settings", " UserID", "2"), kErrWrite);
+  EXPECT_EQ(profile.WriteString("Set]tings", "UserID", "2"), kErrWrite);
+  EXPECT_EQ(profile.WriteString("Settings ", "UserID", "2"), kErrWrite);
+  EXPECT_EQ(Read(), "[Settings]\nUserID=1\n");
+  EXPECT_EQ(profile.GetInt("Settings", "UserID", -1), 1);
+  // Blanks and brackets inside names are fine.
+  ASSERT_EQ(profile.WriteString("My [Section", "Key with]blanks", " v "), kOk);
+  EXPECT_EQ(profile.GetString("My [Section", "Key with]blanks"), "v");
+}
+
 TEST_F(DesktopProfile, AnOversizedFileIsNeitherReadNorReplaced) {
   Write("[Settings]\nUserID=3\n;" + std::string(CProfile::kMaxFileSize, 'x') + "\n");
   CProfile profile(path_);
