@@ -88,6 +88,11 @@ e2e_wait_until() {
   shift
   local deadline=$((SECONDS + E2E_WAIT_CAP))
   until "$@"; do
+    # A program that has ended shows nothing more: say so at once.
+    if [ -n "${E2E_PROGRAM:-}" ] && ! kill -0 "$E2E_PROGRAM" 2>/dev/null; then
+      echo "tallimor ended while waiting for: $what" >&2
+      return 1
+    fi
     if [ $SECONDS -ge $deadline ]; then
       echo "timed out after ${E2E_WAIT_CAP}s waiting for: $what" >&2
       return 1
