@@ -227,7 +227,7 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
     if (saved != kOk &&
         ShowMessage(kIdsSaveFailedSwitch, kIdsAppTitle,
                     kMbYesNo | kMbIconExclamation | kMbDefButton2,
-                    Text(kIdsSaveFailedDetail).arg(saved)) != kIdYes) {
+                    SaveFailureDetail(saved)) != kIdYes) {
       return saved;
     }
   }
@@ -304,13 +304,25 @@ Result CDesktopApp::SaveStore() {
   // With its file removed, a store without changes writes nothing and reports success,
   // and the reload that follows a save would empty it: the memos in memory would be the
   // only copy, and they would be gone. Count that as the failed save it is.
-  if (store_->RecordCount() > 0 && ::access(store_->Path().c_str(), F_OK) != 0) return kErrWrite;
+  // A store that has no file yet (a user before the first HotSync) makes its file.
+  if (!store_->HasNoFileYet() && store_->RecordCount() > 0 &&
+      ::access(store_->Path().c_str(), F_OK) != 0) {
+    return kErrWrite;
+  }
   return store_->Save();
 }
 
 Result CDesktopApp::ReloadStore() {
   if (!store_) return kOk;
-  return store_->Load();
+  const Result loaded = store_->Load();
+  // Every record was read; only the category table is missing, as in a file this program
+  // made before the user's first HotSync (which brings the handheld's table).
+  return loaded == kErrNoAppInfoForCategories ? kOk : loaded;
+}
+
+QString CDesktopApp::SaveFailureDetail(Result saved) {
+  if (saved == kErrStoreReadInPart) return Text(kIdsSaveRefusedReadInPart);
+  return Text(kIdsSaveFailedDetail).arg(saved);
 }
 
 bool CDesktopApp::QueryExit() {
@@ -318,7 +330,7 @@ bool CDesktopApp::QueryExit() {
   Result saved = SaveStore();
   if (saved == kOk) return true;
   return ShowMessage(kIdsSaveFailedExit, kIdsAppTitle, kMbYesNo | kMbIconExclamation | kMbDefButton2,
-                     Text(kIdsSaveFailedDetail).arg(saved)) == kIdYes;
+                     SaveFailureDetail(saved)) == kIdYes;
 }
 
 bool CDesktopApp::OnCommand(int command) {

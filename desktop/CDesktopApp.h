@@ -127,8 +127,13 @@ class CDesktopApp : public QObject {
   // the result is the store's error; with no store, 0.
   Result SaveStore();
 
-  // Reads the current store from its file again, dropping what is in memory.
+  // Reads the current store from its file again, dropping what is in memory. A file
+  // without a category table (one made here before the first HotSync) reads as 0.
   Result ReloadStore();
+
+  // The paragraph a failed save's message box ends with: why a file read only in part
+  // is kept as it is, or the result code.
+  static QString SaveFailureDetail(Result saved);
 
   // Asks before the program ends: writes the store back and, if that fails, asks whether
   // to give the unsaved edits up. True when the program may end.

@@ -221,7 +221,7 @@ void CMainFrame::OnSaveAll() {
   if (saved != kOk) {
     // The memos stay in memory as they are: reading the file back now would drop them.
     app_.ShowMessage(kIdsSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
-                     Text(kIdsSaveFailedDetail).arg(saved));
+                     CDesktopApp::SaveFailureDetail(saved));
     return;
   }
   // The store holds ciphertext after writing, so it is read back before anyone looks.
@@ -355,7 +355,7 @@ bool CMainFrame::event(QEvent* event) {
         break;
       case kWmHotSyncNotice:
         app_.ShowMessage(kIdsSaveFailedHotSync, kIdsAppTitle, kMbOk | kMbIconExclamation,
-                         Text(kIdsSaveFailedDetail).arg(message->lParam()));
+                         CDesktopApp::SaveFailureDetail(static_cast<Result>(message->lParam())));
         break;
       default:
         break;

@@ -4,6 +4,11 @@
 // holds ciphertext once an operation has returned.
 #include "desktop/CProtectedRecordFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <new>
 #include <utility>
 
@@ -31,6 +36,33 @@ bool AppInfoWasRead(Result loadResult) {
   }
 }
 
+// Missing, as opposed to there but not openable now (locked by the conduit, say).
+bool FileIsMissing(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
+
+// The directory of `path` and the one above it (the user's HotSync directory, which
+// a user who has never synchronised may not have yet), private to the user.
+void MakeDataDirectory(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash == 0) return;
+  const std::string directory = path.substr(0, slash);
+  const std::size_t above = directory.rfind('/');
+  if (above != std::string::npos && above > 0) ::mkdir(directory.substr(0, above).c_str(), 0700);
+  ::mkdir(directory.c_str(), 0700);
+}
+
+// Removes the file at `path` if it is still empty: a file this store made and could not
+// fill goes again, so that the next HotSync still finds no file and copies the
+// handheld's data whole.
+void RemoveEmptyFile(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+    ::unlink(path.c_str());
+  }
+}
+
 }  // namespace
 
 CProtectedRecordFile::CProtectedRecordFile(std::string path, const char* key)
@@ -50,9 +82,17 @@ CProtectedRecordFile::~CProtectedRecordFile() {
   cipher_.reset();  // the cipher scrubs its tables as it goes
 }
 
+Result CProtectedRecordFile::Load() {
+  readInPart_ = false;
+  madeFile_ = false;
+  return CPRecordFile::Load();
+}
+
 Result CProtectedRecordFile::ReadFile() {
   if (cipherMissing_) return kErrOutOfMemory;  // ciphertext must never pass for memos
   const Result result = CPRecordFile::ReadFile();
+  madeFile_ = false;
+  readInPart_ = result != kOk;
   // Records read before an error are deciphered too: left enciphered they would be
   // shown as garbage and enciphered a second time by the next save.
   if (cipher_) DecipherAll();
@@ -61,16 +101,55 @@ Result CProtectedRecordFile::ReadFile() {
 
 Result CProtectedRecordFile::WriteFile() {
   if (cipherMissing_) return kErrOutOfMemory;
-  if (!cipher_) return CPRecordFile::WriteFile();
-  // The record file writes nothing when nothing is dirty; spare the cipher passes then.
+  // The record file writes nothing when nothing is dirty; spare the checks and the
+  // cipher passes then.
   const CPCategoryTable* table = Categories();
   if (!IsDirty() && !(table && table->IsDirty())) return kOk;
-  EncipherAll();
-  const Result result = CPRecordFile::WriteFile();
-  // Whatever the write did, memory goes back to plain memos: a failed save must leave
-  // the user's edits readable and ready for another attempt.
-  DecipherAll();
+  if (readInPart_) return kErrStoreReadInPart;
+  if (HasNoFileYet()) {
+    if (FileIsMissing(Path())) {
+      const Result made = MakeFile();
+      if (made != kOk) return made;
+    } else if (Header() == nullptr) {
+      // Without a header the record file would write nothing and report success.
+      return kErrWrite;
+    }
+  }
+  Result result = kOk;
+  if (!cipher_) {
+    result = CPRecordFile::WriteFile();
+  } else {
+    EncipherAll();
+    result = CPRecordFile::WriteFile();
+    // Whatever the write did, memory goes back to plain memos: a failed save must leave
+    // the user's edits readable and ready for another attempt.
+    DecipherAll();
+  }
+  if (result != kOk && madeFile_) RemoveEmptyFile(Path());
   return result;
+}
+
+Result CProtectedRecordFile::MakeFile() {
+  MakeDataDirectory(Path());
+  // Made exclusively: a file that appeared since the check is somebody's data.
+  const int fd = ::open(Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0) return kErrWrite;
+  ::close(fd);
+  if (File().Open(Path(), LockedFile::Mode::kReadWriteExisting) != kOk) {
+    RemoveEmptyFile(Path());
+    return kErrWrite;
+  }
+  // The record file's own read, not this class's: the records in memory are plain and
+  // must not be deciphered. An empty file adds no record and gives the default header.
+  const std::int32_t records = RecordCount();
+  const Result read = CPRecordFile::ReadFile();
+  SetDirty(true);
+  if (read != kOk || Header() == nullptr || RecordCount() != records) {
+    RemoveEmptyFile(Path());
+    return kErrWrite;
+  }
+  madeFile_ = true;
+  return kOk;
 }
 
 void CProtectedRecordFile::DecipherAll() {

@@ -5,6 +5,9 @@
 // big-endian. Only record data is enciphered; the application information (category
 // table, password digest, hint) stays plain. The desktop never sets the password.
 //
+// Unlike the record file below it, the store makes its file when a user who has had no
+// HotSync yet has memos to save, and it never saves over a file it read only in part.
+//
 // Invariant: between operations a keyed store always holds plain memos in memory, also
 // after a failed read or a failed save, so nothing is ever enciphered twice and no plain
 // memo is written among enciphered ones.
@@ -20,6 +23,10 @@
 
 namespace tallimor {
 
+// Save refused: the last load read the file only in part, and writing what was read
+// over it would drop the records that could not be read.
+inline constexpr Result kErrStoreReadInPart = -4001;
+
 class CProtectedRecordFile : public CPRecordFile {
  public:
   // A store on `path` that uses categories. With a key (the password's code page 932
@@ -31,18 +38,40 @@ class CProtectedRecordFile : public CPRecordFile {
   // Virtual operations, in slot order.
 
   // The record file's read; then, with a key, deciphers every record that was read,
-  // also when the read stopped at an error (the error is still returned).
+  // also when the read stopped at an error (the error is still returned). A read that
+  // stopped at an error marks the store as read in part.
   Result ReadFile() override;
   // With a key: enciphers every record in place, writes the file, and deciphers the
   // records again whatever the write's result. Without a key: the record file's write.
+  // When there is something to write:
+  //  - kErrStoreReadInPart, writing nothing, when the store was read in part;
+  //  - when no file has been read and there is none at the path (a user who has not
+  //    had a HotSync yet), the file is created first, with its directory: a header
+  //    as a reader makes for an empty file and the records, without application
+  //    information, which the conduit then takes from the handheld whole;
+  //  - kErrWrite when there is a file but the store never read one (nothing to write
+  //    a header from), rather than reporting a save that did not happen.
   // kErrOutOfMemory when the cipher could not be made (nothing is written).
   Result WriteFile() override;
   // Saves (errors are lost here: call Save() first to learn them), then scrubs and
   // frees the cipher.
   ~CProtectedRecordFile() override;
 
+  // The record file's load, which also forgets what an earlier load found (read in
+  // part, or a file this store made). Hides the record file's non-virtual Load, so that
+  // every load of this store goes through here.
+  Result Load();
+
   // True when the store was made with a key and deciphers and enciphers memos.
   bool IsKeyed() const { return cipher_ != nullptr || cipherMissing_; }
+
+  // True when the last read of the file stopped at an error after reading some of it
+  // (or none): the store holds less than the file, and is never saved over it.
+  bool IsReadInPart() const { return readInPart_; }
+
+  // True when the store's file is yet to be made: no file has been read into the store,
+  // or the one it holds was made by the store and has not been read back since.
+  bool HasNoFileYet() const { return Header() == nullptr || madeFile_; }
 
   // The three checks below load the file first, replacing anything held in memory.
   // When the load fails before the application information could be read, they return
@@ -67,8 +96,15 @@ class CProtectedRecordFile : public CPRecordFile {
   // nullptr otherwise.
   const InfoBlock* LoadPasswordBlock(Result& loadResult);
 
+  // Makes an empty file at Path() (and its directory) and takes from it the header a
+  // reader makes for an empty file, keeping the records in memory; the store stays
+  // dirty. kErrWrite when a file has appeared there meanwhile or cannot be made.
+  Result MakeFile();
+
   std::unique_ptr<CBlowfish> cipher_;  // keyed cipher, or none for an unprotected store
   bool cipherMissing_ = false;         // a key was given but the cipher could not be made
+  bool readInPart_ = false;            // the last read stopped at an error
+  bool madeFile_ = false;              // the header comes from a file this store made
 };
 
 }  // namespace tallimor

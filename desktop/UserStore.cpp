@@ -3,6 +3,9 @@
 // failure to make it leaves the application with the data it had.
 #include "desktop/UserStore.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <new>
 
 namespace tallimor {
@@ -23,6 +26,13 @@ UserPasswordCheck CheckUserPassword(const std::string& path, const char* passwor
   if (matches != 1 && check.loadResult == kOk) check.loadResult = matches;
   check.accepted = true;
   check.keyed = true;
+  if (check.loadResult == kErrOpenFailed) {
+    struct stat st {};
+    check.fileMissing = ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+    // Memos typed before the first HotSync go into a file this program makes; keyed with
+    // nothing they would be garbage to a handheld without a password.
+    if (check.fileMissing && (password == nullptr || password[0] == '\0')) check.keyed = false;
+  }
   return check;
 }
 

@@ -20,7 +20,11 @@ struct UserPasswordCheck {
   bool passwordSet = false;  // the file carries a password digest (memos are enciphered)
   Result loadResult = kOk;   // the file could not be read (a missing file among others):
                              // the password is then accepted, there being no digest to
-                             // refuse it with, and the store is keyed with it
+                             // refuse it with, and the store is keyed with it, except
+                             // that an empty password keys nothing when the file is
+                             // missing: its memos are written plain, as an unprotected
+                             // handheld keeps them
+  bool fileMissing = false;  // there is no file yet: the store makes it on its first save
 };
 
 // Checks `password` (code page 932 bytes before the NUL; null counts as empty) against

@@ -39,6 +39,7 @@ inline constexpr int kIdsSaveFailedDetail = 178;   // "%1" is the result code
 inline constexpr int kIdsMemoNotCp932 = 179;       // the memo text has a character without a code
 inline constexpr int kIdsCategoryNotCp932 = 180;   // the category name has one
 inline constexpr int kIdsPasteNotCp932 = 181;      // the clipboard text has one
+inline constexpr int kIdsSaveRefusedReadInPart = 182;  // detail: record.dat was read only in part
 inline constexpr int kIdsAppName = 57344;
 inline constexpr int kIdsIdle = 57345;             // message pane text when nothing is going on
 

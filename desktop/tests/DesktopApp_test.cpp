@@ -22,6 +22,7 @@
 #include "desktop/ProfileLocation.h"
 #include "desktop/CWindowMessageEvent.h"
 #include "desktop/StoredMemo.h"
+#include "desktop/resources/CommandIds.h"
 #include "desktop/resources/StringTable.h"
 #include "desktop/tests/GuiTestSupport.h"
 #include "notifier/HotSyncNotification.h"
@@ -204,6 +205,33 @@ TEST_F(DesktopAppTest, ExitAsksBeforeGivingUnsavedEditsUp) {
   EXPECT_EQ(StoredMemoText(*app->GetStore()->RecordAt(0)), "exit edit");
   answer_ = kIdYes;
   EXPECT_TRUE(app->MainFrame()->close());
+}
+
+// A HotSync user whose data has never been synchronised has no record.dat: the memos
+// typed meanwhile go into a file the program makes, enciphered with the password typed,
+// and they are there when the program is started again.
+TEST_F(DesktopAppTest, MemosTypedBeforeTheFirstHotSyncAreSavedToANewFile) {
+  const std::int32_t jiro = AddUser("Jiro", 7003, nullptr);
+  {
+    auto app = StartLoggedIn(jiro, "jiro-pw");
+    CPRecord* added = app->GetStore()->AddEmptyRecord();
+    ASSERT_NE(added, nullptr);
+    ASSERT_EQ(StoreMemo(*added, "before the first HotSync"), kOk);
+    EXPECT_TRUE(app->MainFrame()->OnCommand(kCmdSaveAll));
+    EXPECT_TRUE(messages_.empty());  // no save failure, and no failed read-back
+    ASSERT_EQ(app->GetStore()->RecordCount(), 1);
+    EXPECT_EQ(StoredMemoText(*app->GetStore()->RecordAt(0)), "before the first HotSync");
+    EXPECT_FALSE(app->GetStore()->IsDirty());
+    ASSERT_EQ(StoreMemo(*app->GetStore()->AddEmptyRecord(), "and one more at exit"), kOk);
+    EXPECT_TRUE(app->MainFrame()->close());
+    EXPECT_TRUE(messages_.empty());
+  }
+  CProtectedRecordFile disk(DataPath(jiro), "jiro-pw");
+  EXPECT_EQ(disk.Load(), kErrNoAppInfoForCategories);  // the first HotSync brings the table
+  ASSERT_EQ(disk.RecordCount(), 2);
+  EXPECT_EQ(StoredMemoText(*disk.RecordAt(0)), "before the first HotSync");
+  EXPECT_EQ(StoredMemoText(*disk.RecordAt(1)), "and one more at exit");
+  EXPECT_TRUE(disk.RecordAt(1)->IsNew());
 }
 
 TEST_F(DesktopAppTest, AboutShowsTheBuildVersion) {

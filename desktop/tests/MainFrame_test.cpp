@@ -249,6 +249,45 @@ TEST_F(MainFrameTest, AFailedSaveAllKeepsTheEditsAndSaysSo) {
   EXPECT_EQ(app->GetStore()->RecordCount(), 2);
 }
 
+// The last record of the file cannot be read: saving what was read would drop it. Save
+// All, the HotSync start and exit all leave the file as it is, and the message says why.
+TEST_F(MainFrameTest, AFileReadInPartIsNeverSavedOverAndTheUserIsTold) {
+  std::vector<std::uint8_t> damaged = ReadFile(DataPath(user_));
+  damaged.resize(damaged.size() - 3);  // the second memo's data runs past the end
+  std::ofstream(DataPath(user_), std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(damaged.data()), static_cast<std::streamsize>(damaged.size()));
+  auto app = StartLoggedIn(user_, kPassword);
+  ASSERT_EQ(app->GetStore()->RecordCount(), 1);
+  EditFirstMemo(*app, "edited after a partial read");
+  QStringList texts;
+  app->SetMessageHook([&](int textId, int, unsigned, const QString& text) {
+    messages_.push_back({textId, kIdsAppTitle, 0});
+    texts << text;
+    return kIdYes;
+  });
+
+  app->MainFrame()->OnCommand(kCmdSaveAll);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_EQ(messages_[0].textId, 170);
+  EXPECT_TRUE(texts[0].endsWith(Text(182))) << texts[0].toStdString();
+  EXPECT_EQ(ReadFile(DataPath(user_)), damaged);
+  EXPECT_EQ(FirstMemo(*app), "edited after a partial read");
+
+  EXPECT_EQ(app->MainFrame()->OnHotSyncNotify(kHotSyncStarted), 1);
+  DrainEvents();
+  ASSERT_EQ(messages_.size(), 2u);
+  EXPECT_EQ(messages_[1].textId, 171);
+  EXPECT_TRUE(texts[1].endsWith(Text(182)));
+  EXPECT_EQ(ReadFile(DataPath(user_)), damaged);
+
+  // Exit asks; giving the edits up ends the program without touching the file either.
+  EXPECT_TRUE(app->MainFrame()->close());
+  ASSERT_EQ(messages_.size(), 3u);
+  EXPECT_EQ(messages_[2].textId, 172);
+  app.reset();
+  EXPECT_EQ(ReadFile(DataPath(user_)), damaged);
+}
+
 TEST_F(MainFrameTest, RestoreAsksAndOnlyOkGoesBackToTheFile) {
   auto app = StartLoggedIn(user_, kPassword);
   CMainFrame* frame = app->MainFrame();
@@ -365,6 +404,23 @@ TEST_F(MainFrameTest, PlacementAndBarStateComeBackNextTime) {
   app.reset();
   ASSERT_EQ(profile.WriteString("Position", "MainFrame", "1:2:3"), kOk);
   EXPECT_FALSE(StartApp()->MainFrame()->ShowsMaximizedAtStart());
+}
+
+// The profile is the user's to edit: a rectangle whose size does not fit an int, or
+// that no widget could have, leaves the first-start size in place.
+TEST_F(MainFrameTest, AnImpossiblePlacementIsIgnored) {
+  CProfile profile(profile_);
+  for (const char* placement : {"0:1:-1:-1:-1:-1:-2147483648:-2147483648:2147483647:2147483647",
+                                "0:1:-1:-1:-1:-1:0:0:100000000:100"}) {
+    SCOPED_TRACE(placement);
+    ASSERT_EQ(profile.WriteString("Position", "MainFrame", placement), kOk);
+    auto app = StartApp();
+    const QRect geometry = app->MainFrame()->geometry();
+    EXPECT_GT(geometry.width(), 0);
+    EXPECT_LT(geometry.width(), 100000);
+    EXPECT_GT(geometry.height(), 0);
+    EXPECT_LT(geometry.height(), 100000);
+  }
 }
 
 TEST_F(MainFrameTest, FrameParts) {

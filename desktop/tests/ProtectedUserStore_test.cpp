@@ -1,6 +1,7 @@
 // Tests of switching the application's current store: a wrong password changes nothing,
-// a switch writes the old store back before the new one reads, a missing file gives an
-// empty store that creates nothing.
+// a switch writes the old store back before the new one reads, a missing file is made
+// by the first save that has memos to write, and a file read only in part is never
+// saved over.
 #include "desktop/UserStore.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "desktop/StoredMemo.h"
@@ -95,24 +97,161 @@ TEST_F(ProtectedUserStoreTest, ReopeningTheSameUserSeesTheChangesOfTheOldStore) 
   EXPECT_TRUE(current->RecordAt(1)->IsNew());
 }
 
-TEST_F(ProtectedUserStoreTest, MissingFileGivesAnEmptyStoreThatCreatesNothing) {
+// The record file as it lies on disk at `path`: its header's record count, and the
+// stored bytes and flags of its first record image (no app info or sort info block).
+struct FirstImage {
+  std::uint32_t appInfoLength = 0, recordCount = 0, id = 0;
+  std::uint8_t flags = 0;
+  std::vector<std::uint8_t> data;
+};
+FirstImage ReadFirstImage(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = ReadBytes(path);
+  FirstImage image;
+  auto le32 = [&](std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
+                                      static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+  };
+  if (bytes.size() < 84 + 40) return image;
+  image.recordCount = le32(72);
+  image.appInfoLength = le32(76);
+  const std::size_t record = 84;
+  // Record image: length at 0, id at 16, stored flags at 24, the data after 40 bytes.
+  image.id = le32(record + 16);
+  image.flags = bytes[record + 24];
+  const std::uint32_t length = le32(record) - 40;
+  if (record + 40 + length <= bytes.size()) {
+    image.data.assign(bytes.begin() + record + 40, bytes.begin() + record + 40 + length);
+  }
+  return image;
+}
+
+TEST_F(ProtectedUserStoreTest, MissingFileIsMadeByTheFirstSaveWithTheMemosTypedBeforeIt) {
+  // A user who has not had a HotSync yet: neither the user's directory nor the file.
+  const std::string path = dir_ + "/new-user/Tallimor-Vexa/record.dat";
   std::unique_ptr<CProtectedRecordFile> current;
   UserStoreOutcome outcome;
-  ASSERT_EQ(OpenUserStore(missing_, "whatever", current, &outcome), kOk);
+  ASSERT_EQ(OpenUserStore(path, "typed-pw", current, &outcome), kOk);
   EXPECT_TRUE(outcome.opened);
+  EXPECT_TRUE(outcome.check.fileMissing);
   EXPECT_TRUE(outcome.check.keyed);  // no digest to refuse with: keyed with what was typed
-  EXPECT_EQ(outcome.check.loadResult, kErrOpenFailed);
   EXPECT_EQ(outcome.loadResult, kErrOpenFailed);
   ASSERT_TRUE(current);
-  EXPECT_EQ(current->RecordCount(), 0);
+  EXPECT_TRUE(current->HasNoFileYet());
+  EXPECT_EQ(current->Save(), kOk);  // nothing typed: nothing made
+  struct stat st {};
+  EXPECT_NE(stat(path.c_str(), &st), 0);
 
   CPRecord* added = current->AddEmptyRecord();
   ASSERT_NE(added, nullptr);
-  ASSERT_EQ(StoreMemo(*added, "nowhere to go"), kOk);
-  EXPECT_EQ(current->Save(), kErrWrite);
+  ASSERT_EQ(StoreMemo(*added, "typed before the first HotSync"), kOk);
+  ASSERT_EQ(current->Save(), kOk);
+  EXPECT_EQ(StoredMemoText(*current->RecordAt(0)), "typed before the first HotSync");
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // On disk: no application information (the conduit takes the handheld's whole), one
+  // new record without an id, enciphered with the typed password.
+  const FirstImage image = ReadFirstImage(path);
+  EXPECT_EQ(image.appInfoLength, 0u);
+  EXPECT_EQ(image.recordCount, 1u);
+  EXPECT_EQ(image.id, 0u);
+  EXPECT_EQ(image.flags & 0x08, 0x08);
+  const std::vector<std::uint8_t> plain = PlainMemo("typed before the first HotSync");
+  EXPECT_EQ(testing::OpenSslBlowfish("typed-pw", image.data, true), plain);
+
+  // A later session reads it back with the same password, and saves over it as usual.
   current.reset();
-  struct stat st {};
-  EXPECT_NE(stat(missing_.c_str(), &st), 0);
+  ASSERT_EQ(OpenUserStore(path, "typed-pw", current, &outcome), kOk);
+  EXPECT_FALSE(outcome.check.fileMissing);
+  EXPECT_EQ(outcome.loadResult, kErrNoAppInfoForCategories);  // every record was read
+  EXPECT_FALSE(current->IsReadInPart());
+  EXPECT_FALSE(current->HasNoFileYet());
+  ASSERT_EQ(current->RecordCount(), 1);
+  EXPECT_EQ(StoredMemoText(*current->RecordAt(0)), "typed before the first HotSync");
+  ASSERT_EQ(StoreMemo(*current->RecordAt(0), "edited"), kOk);
+  ASSERT_EQ(current->MarkModified(0, true), kOk);
+  EXPECT_EQ(current->Save(), kOk);
+  EXPECT_EQ(testing::OpenSslBlowfish("typed-pw", ReadFirstImage(path).data, true), PlainMemo("edited"));
+  current.reset();
+  std::system(("rm -rf '" + dir_ + "/new-user'").c_str());
+}
+
+TEST_F(ProtectedUserStoreTest, MissingFileOpenedWithoutAPasswordIsMadePlain) {
+  std::unique_ptr<CProtectedRecordFile> current;
+  UserStoreOutcome outcome;
+  ASSERT_EQ(OpenUserStore(missing_, "", current, &outcome), kOk);
+  EXPECT_TRUE(outcome.opened);
+  EXPECT_FALSE(outcome.check.keyed);
+  ASSERT_EQ(StoreMemo(*current->AddEmptyRecord(), "plain memo text"), kOk);
+  current.reset();  // the last save, on the way out, makes the file too
+  EXPECT_EQ(ReadFirstImage(missing_).data, PlainMemo("plain memo text"));
+}
+
+TEST_F(ProtectedUserStoreTest, AFileThatAppearedBeforeTheFirstSaveIsNotOverwritten) {
+  std::unique_ptr<CProtectedRecordFile> current;
+  UserStoreOutcome outcome;
+  ASSERT_EQ(OpenUserStore(missing_, "pw", current, &outcome), kOk);
+  ASSERT_EQ(StoreMemo(*current->AddEmptyRecord(), "typed"), kOk);
+  // A HotSync wrote the file meanwhile, without the desktop having been asked to save.
+  const std::vector<std::uint8_t> synced = ProtectedFileBytes(Spec("pw", "from the handheld"));
+  ASSERT_TRUE(WriteBytes(missing_, synced));
+  EXPECT_EQ(current->Save(), kErrWrite);
+  EXPECT_EQ(ReadBytes(missing_), synced);
+  EXPECT_EQ(StoredMemoText(*current->RecordAt(0)), "typed");
+  current->SetDirty(false);  // the test gives the edit up
+}
+
+// A record after good ones cannot be read: the store holds fewer memos than the file,
+// and writing it would drop the rest. Every save, also the last one on the way out,
+// leaves the file as it is; once the file reads whole again, saving works as before.
+TEST_F(ProtectedUserStoreTest, AStoreReadInPartIsNeverSavedOverItsFile) {
+  ProtectedFileSpec spec = Spec("alice-pw", "first");
+  spec.memos.push_back({2, 0, 0, PlainMemo("second")});
+  spec.memos.push_back({3, 0, 0, PlainMemo("third, beyond the damage")});
+  const std::vector<std::uint8_t> whole = ProtectedFileBytes(spec);
+  std::vector<std::uint8_t> damaged = whole;
+  damaged.resize(testing::RecordImageOffset(spec, 2) + 20);  // ends inside the third record
+  ASSERT_TRUE(WriteBytes(alice_, damaged));
+
+  std::unique_ptr<CProtectedRecordFile> current;
+  UserStoreOutcome outcome;
+  ASSERT_EQ(OpenUserStore(alice_, "alice-pw", current, &outcome), kOk);
+  ASSERT_NE(outcome.loadResult, kOk);
+  EXPECT_TRUE(current->IsReadInPart());
+  ASSERT_EQ(current->RecordCount(), 2);
+  ASSERT_EQ(StoreMemo(*current->RecordAt(0), "edited"), kOk);
+  ASSERT_EQ(current->MarkModified(0, true), kOk);
+  EXPECT_EQ(current->Save(), kErrStoreReadInPart);
+  EXPECT_EQ(ReadBytes(alice_), damaged);
+  EXPECT_EQ(StoredMemoText(*current->RecordAt(0)), "edited");  // kept in memory, plain
+  EXPECT_TRUE(current->IsDirty());
+
+  // The switch to another user writes the old store back first: refused the same way.
+  ASSERT_EQ(OpenUserStore(bob_, "bob-pw", current, &outcome), kOk);
+  EXPECT_EQ(outcome.saveResult, kErrStoreReadInPart);
+  EXPECT_EQ(ReadBytes(alice_), damaged);
+
+  // A file whose very start cannot be read is kept as well.
+  const std::vector<std::uint8_t> garbage = {'n', 'o', 't', ' ', 'a', ' ', 'f', 'i', 'l', 'e'};
+  ASSERT_TRUE(WriteBytes(alice_, garbage));
+  ASSERT_EQ(OpenUserStore(alice_, "alice-pw", current, &outcome), kOk);
+  EXPECT_TRUE(current->IsReadInPart());
+  ASSERT_EQ(StoreMemo(*current->AddEmptyRecord(), "new"), kOk);
+  current.reset();
+  EXPECT_EQ(ReadBytes(alice_), garbage);
+
+  // Repaired, it reads whole and saves.
+  ASSERT_TRUE(WriteBytes(alice_, whole));
+  ASSERT_EQ(OpenUserStore(alice_, "alice-pw", current, &outcome), kOk);
+  EXPECT_EQ(outcome.loadResult, kOk);
+  EXPECT_FALSE(current->IsReadInPart());
+  ASSERT_EQ(StoreMemo(*current->RecordAt(0), "edited"), kOk);
+  ASSERT_EQ(current->MarkModified(0, true), kOk);
+  EXPECT_EQ(current->Save(), kOk);
+  EXPECT_EQ(current->Load(), kOk);
+  ASSERT_EQ(current->RecordCount(), 3);
+  EXPECT_EQ(StoredMemoText(*current->RecordAt(0)), "edited");
+  EXPECT_EQ(StoredMemoText(*current->RecordAt(2)), "third, beyond the damage");
 }
 
 }  // namespace
