@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QMenu>
 #include <QTest>
@@ -90,18 +91,20 @@ std::shared_ptr<bool> WhenUp(std::function<QWidget*()> find, std::function<void(
                              int ms) {
   auto ran = std::make_shared<bool>(false);
   auto* timer = new QTimer();
-  auto waited = std::make_shared<int>(0);
+  // The deadline is wall time, checked before anything is looked for: a loaded machine
+  // delivers fewer ticks, and a watcher that counted them would outlive its time and
+  // take hold of a window meant for a later watcher.
+  auto since = std::make_shared<QElapsedTimer>();
+  since->start();
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, find, act, ran, waited, ms] {
-    *waited += 5;
-    QWidget* window = find();
-    if (window == nullptr || !window->isVisible()) {
-      if (*waited > ms) {
-        timer->stop();
-        timer->deleteLater();
-      }
+  QObject::connect(timer, &QTimer::timeout, [timer, find, act, ran, since, ms] {
+    if (since->elapsed() > ms) {
+      timer->stop();
+      timer->deleteLater();
       return;
     }
+    QWidget* window = find();
+    if (window == nullptr || !window->isVisible()) return;
     timer->stop();
     timer->deleteLater();
     *ran = true;

@@ -66,18 +66,18 @@ class ViewSandbox : public DesktopSandbox {
 // milliseconds, polling from the event loop, so it also runs inside the modal loops
 // that the code under test starts. Returns a flag that tells whether it ran.
 std::shared_ptr<bool> WhenUp(std::function<QWidget*()> find, std::function<void(QWidget*)> act,
-                             int ms = 5000);
+                             int ms = 20000);
 
 // Runs `act` on the first modal dialog of type D that comes up; `act` ends it (or
 // leaves it to the test).
 template <typename D>
-std::shared_ptr<bool> WhenShown(std::function<void(D*)> act, int ms = 5000) {
+std::shared_ptr<bool> WhenShown(std::function<void(D*)> act, int ms = 20000) {
   return WhenUp([] { return static_cast<QWidget*>(qobject_cast<D*>(QApplication::activeModalWidget())); },
                 [act](QWidget* dialog) { act(static_cast<D*>(dialog)); }, ms);
 }
 
 // Runs `act` on the pop-up menu that comes up next (QMenu::exec).
-std::shared_ptr<bool> WhenMenuShown(std::function<void(QMenu*)> act, int ms = 5000);
+std::shared_ptr<bool> WhenMenuShown(std::function<void(QMenu*)> act, int ms = 20000);
 
 // Types `text` into `widget` key by key, as a keyboard (or an input method, for
 // characters that no key makes) would.
