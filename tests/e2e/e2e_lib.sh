@@ -19,7 +19,13 @@ e2e_start() {
   [ $# -eq 6 ] || { echo "usage: $0 tallimor hotsync tallimor-handheld tallimor-dump conduit notifier" >&2; exit 2; }
   E2E_TALLIMOR=$1 E2E_HOTSYNC=$2 E2E_HANDHELD_TOOL=$3 E2E_DUMP=$4
   if [ "${E2E_IN_X:-}" = 1 ]; then
+    # xvfb-run may run the command even when its server lost the display to another
+    # one starting at the same moment: only a display that answers counts as started.
+    xdotool getdisplaygeometry >/dev/null 2>&1 || exit 0
     : >"$E2E_WORK/x-started"
+    # The server holds its display now: the next scenario may start its own.
+    flock -u 9 2>/dev/null || true
+    exec 9>&-
     E2E_PROGRAM=
     trap e2e_inner_exit EXIT
     return 0
@@ -44,13 +50,18 @@ e2e_start() {
   # Where a failing scenario leaves its screenshot and the program's output.
   export E2E_ARTIFACTS=${E2E_ARTIFACTS:-$PWD}
   local status attempt
-  # xvfb-run -a can lose a free display number to another server starting at the same
-  # moment; the scenario itself runs only once, in the first server that comes up.
-  for attempt in 1 2 3; do
+  # xvfb-run -a picks the first display without a lock file, so two servers starting at
+  # the same moment can pick the same one: scenarios start their servers one at a time
+  # (the lock is let go once the server answers), and a start that failed anyway is
+  # tried again. The scenario itself runs only once, in the first server that answers.
+  exec 9>"${TMPDIR:-/tmp}/tallimor-e2e-xvfb.lock"
+  flock 9
+  for attempt in 1 2 3 4 5; do
     status=0
     xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@" >"$E2E_WORK/xvfb.out" 2>&1 || status=$?
     [ -e "$E2E_WORK/x-started" ] && break
   done
+  exec 9>&-
   cat "$E2E_WORK/xvfb.out"
   if [ ! -e "$E2E_WORK/x-started" ]; then
     echo "SKIPPED: no X server could be started with xvfb-run (status $status); see its output above"
