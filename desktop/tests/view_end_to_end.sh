@@ -57,8 +57,8 @@ session() {
   xdotool key Tab space  # from the text to OK
   wait_window '^メモの編集$' gone
   xdotool key ctrl+s
-  sleep 0.5
-  # The HotSync runs while the program is up: the notifier has it write its data first.
+  # The HotSync runs while the program is up: the notifier has it write its data first,
+  # so it does not matter whether the key above has been handled yet.
   "$hotsync" sync --handheld "$device" >/dev/null
   kill "$program"
   wait "$program" || true
