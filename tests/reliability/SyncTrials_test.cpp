@@ -7,8 +7,10 @@
 // and a further HotSync must change nothing on either side.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -162,25 +164,67 @@ TEST_P(SyncTrials, FaultAtEveryCallLosesNothing) {
   FailEveryCall("storage", calls, Scale() > 1 ? 1 : 3);
 }
 
+// Starts hotsync on `world` and waits until it has written its unfinished mark, i.e.
+// the conduit is about to run, or has ended. Returns the process, or -1 when it ended
+// first (its status in *status).
+pid_t StartUntilConduit(const World& world, const char* action, int* status) {
+  const pid_t pid = StartHotSync(world, action);
+  const std::string mark = world.root() + "/YamadaT/HotSync.unfinished";
+  while (!fs::exists(mark)) {
+    int raw = 0;
+    if (waitpid(pid, &raw, WNOHANG) == pid) {
+      *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+  return pid;
+}
+
 TEST_P(SyncTrials, KilledRunLosesNothing) {
   Tally& tally = Group(std::string(action_) + " HotSync, program killed");
   std::mt19937_64 random = Generator(std::string("kill ") + action_);
-  // Kills spread over the whole run and a little past it (some runs then end first).
+  // How long the conduit part of a run lasts, while the mark is there; only to spread
+  // the kills over it, no check uses it.
+  std::chrono::microseconds conduitTime{1000};
+  {
+    const World world = CopyWorld(Template(), base_ + "/trial");
+    int status = 0;
+    const pid_t pid = StartUntilConduit(world, action_, &status);
+    if (pid > 0) {
+      const auto marked = std::chrono::steady_clock::now();
+      while (fs::exists(world.root() + "/YamadaT/HotSync.unfinished")) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+      }
+      conduitTime = std::max(conduitTime, std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::steady_clock::now() - marked));
+      status = testing::WaitProcess(pid);
+    }
+    ASSERT_EQ(status, 0);
+  }
+  // Half the kills anywhere in the whole run and a little past it (some runs then end
+  // first), half once the conduit runs, where the files are written.
   const auto window = std::chrono::duration_cast<std::chrono::microseconds>(runTime_) * 5 / 4;
   const long kills = Scale() > 1 ? 10L * Scale() : 4L;
   for (long trial = 0; trial < kills; ++trial) {
     const World world = CopyWorld(Template(), base_ + "/trial");
+    const bool inConduit = trial % 2 == 1;
+    const auto span = inConduit ? conduitTime * 5 / 4 : window;
     const auto delay = std::chrono::microseconds(
-        static_cast<long>(random() % static_cast<std::uint64_t>(window.count() + 1)));
-    const pid_t pid = StartHotSync(world, action_);
-    ASSERT_GT(pid, 0);
-    std::this_thread::sleep_for(delay);
-    kill(pid, SIGKILL);
-    const int status = testing::WaitProcess(pid);
+        static_cast<long>(random() % static_cast<std::uint64_t>(span.count() + 1)));
+    int status = 0;
+    const pid_t pid = inConduit ? StartUntilConduit(world, action_, &status) : StartHotSync(world, action_);
+    if (pid > 0) {
+      std::this_thread::sleep_for(delay);
+      kill(pid, SIGKILL);
+      status = testing::WaitProcess(pid);
+    }
     if (status != 0 && status != 128 + SIGKILL) {
       ADD_FAILURE() << "the program ended with status " << status;
     }
-    RecoverAndCheck(world, std::string(action_) + " killed after " + std::to_string(delay.count()) + " us",
+    if (fs::exists(world.root() + "/YamadaT/HotSync.unfinished")) ++tally.midRun;
+    RecoverAndCheck(world, std::string(action_) + " killed " + std::to_string(delay.count()) + " us after " +
+                               (inConduit ? "the conduit started" : "the start"),
                     tally);
   }
 }

@@ -42,6 +42,7 @@ bool PrintSummary() {
     std::printf("reliability: %s trials %ld, survived %ld, memos lost %ld, not converged %ld",
                 name.c_str(), tally->trials, tally->survived, tally->memosLost, tally->notConverged);
     if (tally->leftovers > 0) std::printf(", temporaries left %ld", tally->leftovers);
+    if (tally->midRun > 0) std::printf(", killed mid-run %ld", tally->midRun);
     if (tally->extraCopies > 0) std::printf(", extra copies %ld", tally->extraCopies);
     std::printf("\n");
     total.trials += tally->trials;

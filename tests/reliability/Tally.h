@@ -17,6 +17,7 @@ struct Tally {
   long notConverged = 0; // trials whose further run still changed something
   long leftovers = 0;    // temporary files a killed writer left behind (harmless, counted)
   long extraCopies = 0;  // memos present beyond the reference (duplicates or revived; no loss)
+  long midRun = 0;       // kills of hotsync that left its run unfinished (the rest hit before or after)
 };
 
 // The tally of a named group; groups print in the order first asked for.
