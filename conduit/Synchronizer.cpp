@@ -479,7 +479,15 @@ Result Synchronizer::replaceLocalStep(CPRecord& x, CPRecord& y) {
   return local_->ModifyRecordAtIndex(y.Index(), x);
 }
 
+// The desktop file keeps no private flag, so a desktop record never says whether its
+// memo is private. A memo the handheld holds as private stays private when the
+// desktop's version of it is written there, rather than being made public by an edit.
+void Synchronizer::keepHandheldPrivacy(const CPRecord& x, CPRecord& y) {
+  if (x.IsPrivate()) y.SetPrivate(true);
+}
+
 Result Synchronizer::replaceRemoteStep(CPRecord& x, CPRecord& y) {
+  keepHandheldPrivacy(x, y);
   return remote_->ModifyRecordAtIndex(x.Index(), y);
 }
 
@@ -555,6 +563,7 @@ Result Synchronizer::duplicatePair(CPRecord& x, CPRecord& y) {
   result = local_->ModifyRecordAtIndex(x.Index(), x);
   if (result != kOk) return result;
   y.SetId(0);
+  keepHandheldPrivacy(x, y);
   result = remote_->AddCleanRecord(y);
   if (result != kOk) {
     log_.logAddFailed(result, y, SyncLog::kHandheld);

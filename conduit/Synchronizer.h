@@ -210,6 +210,8 @@ class Synchronizer {
   Result addToLocalStep(CPRecord& x, CPRecord& y);
   Result replaceLocalStep(CPRecord& x, CPRecord& y);
   Result replaceRemoteStep(CPRecord& x, CPRecord& y);
+  // Marks y private when the handheld's x is: the desktop cannot say.
+  static void keepHandheldPrivacy(const CPRecord& x, CPRecord& y);
   Result quietRemoteDeleteStep(CPRecord& x, CPRecord& y);
   Result logModifiedDeletedStep(CPRecord& x, CPRecord& y);
   // Copies `from`'s app info block to `to` (nothing when `from` has none).

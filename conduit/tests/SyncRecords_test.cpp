@@ -3,6 +3,8 @@
 // part in slow synchronization, and the record-id check after the passes.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "conduit/tests/SyncFixture.h"
 #include "hotsync/log/HsLog.h"
 
@@ -93,6 +95,28 @@ TEST_F(SyncFastTest, ModifiedOnOneSideDeletedOnTheOtherSurvives) {
   EXPECT_EQ(DataOf(LiveHandheld()),
             (std::multiset<std::string>{Bytes8("edited on handheld"), Bytes8("edited on desktop")}));
   EXPECT_EQ(LogCount(kActivityModifiedDeleted), 2);
+}
+
+TEST_F(SyncFastTest, PrivateMemosStayPrivateWhenTheDesktopsVersionReachesTheHandheld) {
+  // The desktop file keeps no private flag: an edit made there must not make the
+  // handheld's private memo public, nor may the desktop's side of a conflict.
+  HhMemo edited{0x50, Bytes8("private, before"), 1};
+  edited.secret = true;
+  HhMemo both{0x51, Bytes8("private, handheld's edit"), 1, true};
+  both.secret = true;
+  MakeHandheldDb({edited, both, {0x52, Bytes8("public"), 1}});
+  MakeDesktopFile({{0x50, Bytes8("private, desktop's edit"), 1, kPcModified},
+                   {0x51, Bytes8("private, desktop's other edit"), 1, kPcModified},
+                   {0x52, Bytes8("public, edited"), 1, kPcModified}});
+
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+
+  std::map<std::string, bool> secret;
+  for (const HhMemo& m : HandheldMemos()) secret[m.data] = m.secret;
+  EXPECT_EQ(secret, (std::map<std::string, bool>{{Bytes8("private, desktop's edit"), true},
+                                                 {Bytes8("private, handheld's edit"), true},
+                                                 {Bytes8("private, desktop's other edit"), true},
+                                                 {Bytes8("public, edited"), false}}));
 }
 
 TEST_F(SyncFastTest, RecordsMissingOnOneSideAreCopiedWhenCountsDiffer) {
