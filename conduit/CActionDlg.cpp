@@ -44,8 +44,8 @@ constexpr char kTextDesktopOverwrites[] = "&Desktop overwrites Palm organizer";
 constexpr char kTextHandheldOverwrites[] = "&Palm organizer overwrites Desktop";
 constexpr char kTextDoNothing[] = "Do &nothing";
 constexpr char kTextSetAsDefault[] = "Set &as default";
-constexpr char kTextDefaultLabel[] = "Default HotSync Action:";
-constexpr char kTextNextLabel[] = "Next HotSync Action:";
+constexpr char kTextDefaultLabel[] = "Default HotSync Action";
+constexpr char kTextNextLabel[] = "Next HotSync Action";
 constexpr char kTextHelp[] = "&Help";
 
 // The four actions in button order: button id, its text, and the sync type OK writes.

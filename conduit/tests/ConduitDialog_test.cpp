@@ -112,6 +112,15 @@ TEST(ConduitDialog, ShowsTheUsersCurrentSettings) {
   EXPECT_EQ(settings->title().toStdString(), "Taro's Current Settings:");
   EXPECT_EQ(Text(dialog, CActionDlg::kIdDefaultAction).toStdString(), "Palm organizer overwrites Desktop.");
   EXPECT_EQ(Text(dialog, CActionDlg::kIdNextAction).toStdString(), "Desktop overwrites Palm organizer.");
+  // The two settings are captioned with the conduit's own wording, nothing added.
+  QStringList captions;
+  for (QLabel* label : settings->findChildren<QLabel*>()) {
+    if (label != dialog.control(CActionDlg::kIdDefaultAction) &&
+        label != dialog.control(CActionDlg::kIdNextAction)) {
+      captions.append(label->text());
+    }
+  }
+  EXPECT_EQ(captions, (QStringList{"Default HotSync Action", "Next HotSync Action"}));
 
   // The default maps like the buttons: negative and unknown types read "Do Nothing."
   for (std::int32_t type : {-5, 6, 9}) {
