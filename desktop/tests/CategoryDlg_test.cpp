@@ -231,6 +231,31 @@ TEST_F(CategoryDlgTest, OkWithASelectionSetsTheFilterAndWithoutOneCancels) {
   EXPECT_NE(View()->CategoryCombo()->findText(QStringLiteral("Later")), -1);
 }
 
+// The three dialogs' captions and control texts, character for character: full-width
+// colons, the mnemonics and the "..." of the buttons that open another dialog.
+TEST_F(CategoryDlgTest, CaptionsAndControlTextsReadExactly) {
+  Open(UsualFile());
+  auto editor = Editor();
+  EXPECT_EQ(editor->windowTitle(), QStringLiteral("カテゴリの編集"));
+  EXPECT_EQ(ControlTexts(*editor), (Texts{"OK", "新規(&N)...", "削除(&D)...", "名前の変更(&E)..."}));
+
+  CDeleteCategoryDlg remove(app_->MainFrame());
+  EXPECT_EQ(remove.windowTitle(), QStringLiteral("カテゴリの削除"));
+  EXPECT_EQ(ControlTexts(remove),
+            (Texts{"データを [未分類] に移動(&M)", "すべてのデータを削除(&D)", "OK", "キャンセル"}));
+
+  // The label is the same in both modes; only the caption tells them apart.
+  for (bool newMode : {true, false}) {
+    CInputCategoryNameDlg name(*app_, app_->MainFrame());
+    EXPECT_EQ(name.windowTitle(), QStringLiteral("カテゴリー"));
+    name.SetNewMode(newMode);
+    name.SetCategory(*CategoryAt(1));
+    name.show();
+    EXPECT_EQ(name.windowTitle(), newMode ? QStringLiteral("新規カテゴリー") : QStringLiteral("カテゴリー名の変更"));
+    EXPECT_EQ(ControlTexts(name), (Texts{"新規カテゴリー名(&E)：", "OK", "キャンセル"}));
+  }
+}
+
 TEST_F(CategoryDlgTest, TheNameTakesFifteenBytesOfCodePage932) {
   Open(UsualFile());
   CInputCategoryNameDlg dialog(*app_, app_->MainFrame());

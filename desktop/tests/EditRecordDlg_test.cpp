@@ -55,6 +55,13 @@ TEST_F(EditRecordDlgTest, AnUnchangedMemoIsStoredBackWithItsSingleLf) {
   EXPECT_EQ(record->Category(), 1);
 }
 
+TEST_F(EditRecordDlgTest, CaptionAndControlTextsReadExactly) {
+  auto dialog = Dialog(0);
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("メモの編集"));
+  // The frame around the text has no title.
+  EXPECT_EQ(ControlTexts(*dialog), (Texts{"", "OK", "キャンセル", "新規(&N)", "カテゴリ(&C)："}));
+}
+
 TEST_F(EditRecordDlgTest, ANewMemoBegunUnderAllIsFiledAsUnfiled) {
   app_->SetLastCategory(-1);
   auto dialog = Dialog(-1);

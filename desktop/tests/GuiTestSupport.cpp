@@ -5,8 +5,11 @@
 
 #include <sys/stat.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
 #include <QThread>
 #include <cstdlib>
 #include <cstring>
@@ -196,6 +199,20 @@ bool DesktopSandbox::SpinUntil(const std::function<bool()>& done, int ms) {
     QThread::msleep(1);
   }
   return true;
+}
+
+std::vector<std::string> ControlTexts(const QWidget& window) {
+  std::vector<std::string> texts;
+  for (const QObject* child : window.children()) {
+    if (const auto* label = qobject_cast<const QLabel*>(child)) {
+      if (!label->text().isEmpty()) texts.push_back(label->text().toStdString());  // not the icon
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(child)) {
+      texts.push_back(button->text().toStdString());
+    } else if (const auto* group = qobject_cast<const QGroupBox*>(child)) {
+      texts.push_back(group->title().toStdString());
+    }
+  }
+  return texts;
 }
 
 void DesktopSandbox::DrainEvents() {

@@ -13,6 +13,8 @@
 
 #include "desktop/CDesktopApp.h"
 
+class QWidget;
+
 namespace tallimor::test {
 
 // One memo of a record file fixture.
@@ -43,6 +45,11 @@ struct ShownMessage {
   int captionId;
   unsigned flags;
 };
+
+// The texts a user reads on `window`'s own controls, in the order they were created:
+// label texts, button texts (mnemonic marks included) and group box titles. These are
+// what outside tools look controls up by, so tests compare them character for character.
+std::vector<std::string> ControlTexts(const QWidget& window);
 
 class DesktopSandbox : public ::testing::Test {
  protected:

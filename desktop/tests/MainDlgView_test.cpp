@@ -51,6 +51,19 @@ TEST_F(MainDlgViewTest, ComboListsCategoriesSortedBetweenTheFixedEntries) {
   EXPECT_EQ(View()->CategoryCombo()->currentIndex(), 0);
 }
 
+TEST_F(MainDlgViewTest, LabelsButtonsAndColumnsReadExactly) {
+  Open(UsualFile());
+  EXPECT_EQ(ControlTexts(*View()), (Texts{"カテゴリ：", "詳細の非表示(&A)", "新規メモ(&N)", "メモの編集(&E)"}));
+  QAbstractItemModel* model = View()->MemoList()->model();
+  EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("内容"));
+  EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("カテゴリ"));
+  // The details button exists but is never offered.
+  QPushButton* details = View()->findChild<QPushButton*>(QStringLiteral("DetailsButton"));
+  ASSERT_NE(details, nullptr);
+  EXPECT_TRUE(details->isHidden());
+  EXPECT_FALSE(details->isEnabled());
+}
+
 TEST_F(MainDlgViewTest, AllShowsEveryMemoNotDeletedInRecordOrderWithTheFirstCurrent) {
   Open(UsualFile());
   Store()->MarkDeleted(2, true);

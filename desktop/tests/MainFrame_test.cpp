@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
 #include <fstream>
@@ -442,6 +443,24 @@ TEST_F(MainFrameTest, FrameParts) {
   EXPECT_EQ(buttons[0]->data().toInt(), kCmdSaveAll);
   EXPECT_TRUE(buttons[1]->isSeparator());
   EXPECT_EQ(buttons[7]->data().toInt(), kCmdAbout);
+}
+
+// What the user reads on the menu bar, in the status bar while an entry is highlighted
+// and in the tool bar's tips, as the frame builds them from its resources.
+TEST_F(MainFrameTest, MenuBarPromptsAndToolTipsReadExactly) {
+  auto app = StartApp();
+  CMainFrame* frame = app->MainFrame();
+  QStringList titles;
+  for (QAction* menu : frame->menuBar()->actions()) titles << menu->text();
+  EXPECT_EQ(titles, (QStringList{"ファイル(&F)", "編集(&E)", "表示(&V)", "ツール(&T)", "ヘルプ(&H)"}));
+  EXPECT_EQ(frame->Action(kCmdCopy)->text(), QStringLiteral("コピー(&C)\tCtrl+C"));
+  EXPECT_EQ(frame->Action(kCmdCopy)->statusTip(), QStringLiteral("選択範囲をコピーしてクリップボードに保存"));
+  EXPECT_EQ(frame->Action(kCmdUser)->statusTip(), QStringLiteral("ユーザを変更します"));
+  EXPECT_EQ(frame->Action(kCmdDelete)->statusTip(), QStringLiteral("選択したデータを削除します"));
+  QStringList tips;
+  for (QAction* button : frame->findChild<QToolBar*>()->actions())
+    if (!button->isSeparator()) tips << button->toolTip();
+  EXPECT_EQ(tips, (QStringList{"すべて保存", "切り取り", "保存", "貼り付け", "元に戻す", "バージョン情報"}));
 }
 
 }  // namespace

@@ -99,6 +99,13 @@ TEST_F(UserDlgTest, ThePasswordTakesSixteenCharacters) {
   EXPECT_EQ(dialog->Password()->text(), QStringLiteral("abcdefghijklmnop"));
 }
 
+TEST_F(UserDlgTest, CaptionAndLabelsReadExactly) {
+  auto app = StartApp();
+  auto dialog = Dialog(*app);
+  EXPECT_EQ(dialog->windowTitle(), QStringLiteral("ユーザ"));
+  EXPECT_EQ(ControlTexts(*dialog), (std::vector<std::string>{"ユーザ：", "パスワード：", "ヒント", "OK", "キャンセル"}));
+}
+
 TEST_F(UserDlgTest, WrongPasswordsAreRefusedAsOftenAsTheyComeThenTheRightOneOpens) {
   auto app = StartApp();
   auto dialog = Dialog(*app);
