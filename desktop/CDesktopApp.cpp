@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QWidget>
 #include <cerrno>
@@ -290,6 +291,18 @@ int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QS
     second = QMessageBox::No;
   }
   QMessageBox box(icon, Text(captionId), text, buttons, LastActivePopup());
+  // The buttons speak the program's language, as a Japanese system's message box does;
+  // Qt would label them in English.
+  static constexpr struct {
+    QMessageBox::StandardButton button;
+    const char* label;
+  } kLabels[] = {{QMessageBox::Ok, "OK"},
+                 {QMessageBox::Cancel, "キャンセル"},
+                 {QMessageBox::Yes, "はい(&Y)"},
+                 {QMessageBox::No, "いいえ(&N)"}};
+  for (const auto& [button, label] : kLabels) {
+    if (QAbstractButton* shown = box.button(button)) shown->setText(QString::fromUtf8(label));
+  }
   if ((flags & kMbDefButton2) != 0 && second != QMessageBox::NoButton) box.setDefaultButton(second);
   switch (box.exec()) {
     case QMessageBox::Ok: return kIdOk;

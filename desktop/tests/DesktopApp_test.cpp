@@ -7,7 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -232,6 +236,32 @@ TEST_F(DesktopAppTest, MemosTypedBeforeTheFirstHotSyncAreSavedToANewFile) {
   EXPECT_EQ(StoredMemoText(*disk.RecordAt(0)), "before the first HotSync");
   EXPECT_EQ(StoredMemoText(*disk.RecordAt(1)), "and one more at exit");
   EXPECT_TRUE(disk.RecordAt(1)->IsNew());
+}
+
+TEST_F(DesktopAppTest, MessageBoxButtonsAreLabelledInJapanese) {
+  auto app = StartLoggedIn(taro_, "pw");
+  app->SetMessageHook(nullptr);  // the real box
+  QStringList labels;
+  QTimer answer;
+  answer.setInterval(10);
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible()) return;
+    answer.stop();
+    for (QAbstractButton* button : box->buttons()) labels << button->text();
+    box->button(QMessageBox::No) != nullptr ? box->button(QMessageBox::No)->click()
+                                            : box->button(QMessageBox::Cancel)->click();
+  });
+  answer.start();
+  EXPECT_EQ(app->ShowMessage(kIdsDeleteMemoConfirm, kIdsDeleteMemoCaption, kMbOkCancel | kMbIconQuestion),
+            kIdCancel);
+  labels.sort();
+  EXPECT_EQ(labels, (QStringList{QStringLiteral("OK"), QStringLiteral("キャンセル")}));
+  labels.clear();
+  answer.start();
+  EXPECT_EQ(app->ShowMessage(kIdsDeleteMemoConfirm, kIdsDeleteMemoCaption, kMbYesNo | kMbIconQuestion), kIdNo);
+  labels.sort();
+  EXPECT_EQ(labels, (QStringList{QStringLiteral("いいえ(&N)"), QStringLiteral("はい(&Y)")}));
 }
 
 TEST_F(DesktopAppTest, AboutShowsTheBuildVersion) {
