@@ -830,6 +830,14 @@ Result Synchronizer::copyAppInfo(CPDatabase& from, CPDatabase& to) {
   // A database without the block leaves nothing to copy.
   if (read == kErrNoAppInfo || read == kSyncErrNotFound) return kOk;
   if (read != kOk) return read;
+  // The copy leaves both sides in step, so the source's marks of changed categories
+  // do not come along: the desktop would take the handheld's as its own changes (and
+  // the other way round), and would keep, and give back, a category the other side
+  // deletes after this HotSync.
+  if (from.UsesCategories() && to.UsesCategories() && info.bytesRead >= kCategoryTableSize) {
+    info.data[0] = 0;
+    info.data[1] = 0;
+  }
   return to.SetAppInfo(info);
 }
 

@@ -57,6 +57,33 @@ TEST_F(SyncCategoriesTest, DesktopOnlyCategoryWithEveryHandheldIndexTakenGoesToU
   EXPECT_EQ(LogCount(kActivityCategoryDeleted, "-- Local category Extra has been deleted."), 1);
 }
 
+TEST_F(SyncCategoriesTest, AfterAFirstHotSyncACategoryDeletedOnTheHandheldIsDeletedOnTheDesktop) {
+  // The handheld marks the categories its user made as changed; the first HotSync
+  // copies its whole block to the desktop. That copy is in step with the handheld, so
+  // the marks must not come along: with them the desktop would keep, and give back,
+  // a category the handheld deletes afterwards.
+  Categories made;
+  made.changed = Bits(1, 2);
+  MakeHandheldDb({{0x10, "at work", 1}, {0x11, "at home", 2}}, made);
+  ASSERT_EQ(Sync(kSyncFast), kOk);  // no desktop file yet: the handheld's is copied
+  ASSERT_EQ(ReadDesktop().categoryNames, HandheldCategoryNames());
+
+  Categories without = made;
+  without.names[1] = "";
+  without.ids[1] = 0;
+  without.changed = Bit(2);
+  MakeHandheldDb({{0x10, "at work", 0, true}, {0x11, "at home", 2}}, without);
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+
+  EXPECT_EQ(LiveHandheld(), LiveDesktop());
+  EXPECT_EQ(LiveHandheld().size(), 2u);  // nothing duplicated
+  EXPECT_EQ(CategoryOf("at work"), std::make_pair(0, 0));
+  EXPECT_EQ(CategoryOf("at home"), std::make_pair(2, 2));
+  EXPECT_EQ(ReadDesktop().categoryNames, HandheldCategoryNames());
+  EXPECT_EQ(HandheldCategoryNames()[1], "");
+  EXPECT_EQ(LogCount(kActivityCategoryDeleted, "-- Remote category Business has been deleted."), 1);
+}
+
 TEST_F(SyncCategoriesTest, RenamesOnOneSideReachTheOtherAndTheHandheldWinsBoth) {
   Categories handheld{{"Unfiled", "Business", "Job", "Home"}, {0, 1, 2, 3}, Bits(2, 3)};
   Categories desktop{{"Unfiled", "Work", "Personal", "House"}, {0, 1, 2, 3}, Bits(1, 3)};
