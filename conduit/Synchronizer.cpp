@@ -830,15 +830,18 @@ Result Synchronizer::copyAppInfo(CPDatabase& from, CPDatabase& to) {
   // A database without the block leaves nothing to copy.
   if (read == kErrNoAppInfo || read == kSyncErrNotFound) return kOk;
   if (read != kOk) return read;
-  // The copy leaves both sides in step, so the source's marks of changed categories
-  // do not come along: the desktop would take the handheld's as its own changes (and
-  // the other way round), and would keep, and give back, a category the other side
-  // deletes after this HotSync.
-  if (from.UsesCategories() && to.UsesCategories() && info.bytesRead >= kCategoryTableSize) {
+  // The copy leaves both sides in step, so no category stays marked changed on either:
+  // a side with such a mark keeps, and gives back, a category that the other side
+  // deletes after this HotSync. The source is rewritten only when it held marks.
+  const bool marked = from.UsesCategories() && to.UsesCategories() &&
+                      info.bytesRead >= kCategoryTableSize && (info.data[0] != 0 || info.data[1] != 0);
+  if (marked) {
     info.data[0] = 0;
     info.data[1] = 0;
   }
-  return to.SetAppInfo(info);
+  const Result copied = to.SetAppInfo(info);
+  if (copied != kOk || !marked) return copied;
+  return from.SetAppInfo(info);
 }
 
 Result Synchronizer::copyAppInfoToDesktop() { return copyAppInfo(*remote_, *local_); }

@@ -84,6 +84,26 @@ TEST_F(SyncCategoriesTest, AfterAFirstHotSyncACategoryDeletedOnTheHandheldIsDele
   EXPECT_EQ(LogCount(kActivityCategoryDeleted, "-- Remote category Business has been deleted."), 1);
 }
 
+TEST_F(SyncCategoriesTest, AfterAFirstHotSyncACategoryDeletedOnTheDesktopIsDeletedOnTheHandheld) {
+  Categories made;
+  made.changed = Bits(1, 2);
+  MakeHandheldDb({{0x10, "at work", 1}, {0x11, "at home", 2}}, made);
+  ASSERT_EQ(Sync(kSyncFast), kOk);  // no desktop file yet: the handheld's is copied
+
+  Categories without = made;
+  without.names[1] = "";
+  without.ids[1] = 0;
+  without.changed = 0;
+  MakeDesktopFile({{0x10, "at work", 0, kPcModified}, {0x11, "at home", 2, 0}}, without);
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+
+  EXPECT_EQ(LiveHandheld(), LiveDesktop());
+  EXPECT_EQ(CategoryOf("at work"), std::make_pair(0, 0));
+  EXPECT_EQ(HandheldCategoryNames()[1], "");
+  EXPECT_EQ(ReadDesktop().categoryNames, HandheldCategoryNames());
+  EXPECT_EQ(LogCount(kActivityCategoryDeleted, "-- Local category Business has been deleted."), 1);
+}
+
 TEST_F(SyncCategoriesTest, RenamesOnOneSideReachTheOtherAndTheHandheldWinsBoth) {
   Categories handheld{{"Unfiled", "Business", "Job", "Home"}, {0, 1, 2, 3}, Bits(2, 3)};
   Categories desktop{{"Unfiled", "Work", "Personal", "House"}, {0, 1, 2, 3}, Bits(1, 3)};
