@@ -2,6 +2,7 @@
 // fsync of the directory so that the rename itself survives a crash.
 #include "hotsync/pdb/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@
 
 namespace tallimor {
 namespace {
+
+constexpr const char* kTemporarySuffix = ".tmp-";
 
 std::string DirectoryOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -36,7 +39,7 @@ Result Fail(std::string* error, const std::string& what, int err) {
 
 Result AtomicFile::Write(const std::string& path, const std::uint8_t* data, std::size_t size,
                          std::string* error) {
-  std::string pattern = path + ".tmp-XXXXXX";
+  std::string pattern = path + kTemporarySuffix + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
@@ -83,6 +86,24 @@ Result AtomicFile::Remove(const std::string& path, std::string* error) {
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return Fail(error, "cannot remove " + path, errno);
   SyncDirectory(path);
   return kOk;
+}
+
+std::size_t AtomicFile::RemoveLeftTemporaries(const std::string& path) {
+  const std::string directory = DirectoryOf(path);
+  const auto slash = path.rfind('/');
+  const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + kTemporarySuffix;
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return 0;
+  std::size_t removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    // Exactly the names Write makes: the prefix and mkostemp's six characters.
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  if (removed != 0) SyncDirectory(path);
+  return removed;
 }
 
 }  // namespace tallimor

@@ -21,6 +21,11 @@ class AtomicFile {
 
   // Removes `path` (ENOENT is not an error) and flushes the directory entry.
   static Result Remove(const std::string& path, std::string* error);
+
+  // Removes the temporaries that writers of `path` killed half way left beside it;
+  // returns how many. Only for a caller that holds the lock every writer of `path`
+  // takes, since a live writer's temporary looks the same.
+  static std::size_t RemoveLeftTemporaries(const std::string& path);
 };
 
 }  // namespace tallimor

@@ -3,6 +3,11 @@
 #include "hotsync/users/UsersFile.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 namespace tallimor {
 namespace {
@@ -128,6 +133,34 @@ TEST(UsersFileParse, UnescapeKeepsWhatItDoesNotKnow) {
   EXPECT_EQ(UsersFile::Unescape("a\\x41\\x4g\\\\x\\"), "aA\\x4g\\\\x\\");
   EXPECT_EQ(UsersFile::Unescape(UsersFile::Escape(std::string("\0\x01 z ", 5))),
             std::string("\0\x01 z ", 5));
+}
+
+TEST(UsersFileSave, RemovesWhatWritersKilledHalfWayLeftAndNothingElse) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "tallimor-users-XXXXXX").string();
+  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+  const fs::path dir(pattern);
+  const std::string path = (dir / "users.ini").string();
+  for (const char* name : {"users.ini.tmp-a1B2c3", "users.ini.tmp-ZZZZZZ", "users.ini.tmp-short",
+                           "users.ini.tmp-toolong1", "other.ini.tmp-a1B2c3", "users.ini.bak"}) {
+    std::ofstream(dir / name) << "left";
+  }
+  HotSyncUser user;
+  user.id = 1;
+  user.name = "Taro";
+  user.directory = "TaroY";
+  ASSERT_EQ(UsersFile::Save(path, {user}), kOk);
+
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(dir)) left.push_back(entry.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"other.ini.tmp-a1B2c3", "users.ini", "users.ini.bak",
+                                            "users.ini.tmp-short", "users.ini.tmp-toolong1"}));
+  std::vector<HotSyncUser> read;
+  ASSERT_EQ(UsersFile::Load(path, &read), kOk);
+  ASSERT_EQ(read.size(), 1u);
+  EXPECT_EQ(read[0].name, "Taro");
+  fs::remove_all(dir);
 }
 
 }  // namespace
