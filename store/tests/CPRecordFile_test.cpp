@@ -3,11 +3,13 @@
 // compared byte for byte against files that writer builds; hostile files,
 // exclusive opening and the never-half-written save are covered as well.
 #include <gtest/gtest.h>
+
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -483,6 +485,25 @@ TEST_F(RecordFileExclusive, ReplacedFileStaysLockedUntilClosed) {
   first.Close();
   EXPECT_EQ(second.Open(path_, LockedFile::Mode::kReadExisting), kOk);
   EXPECT_EQ(Entries(), std::vector<std::string>{"record.dat"});
+}
+
+TEST_F(RecordFileExclusive, ASaveRemovesTemporariesThatKilledWritersLeftButNoLiveOne) {
+  WriteFileBytes(path_, Sample().File());
+  WriteFileBytes(dir_ + "/record.dat.a1B2c3", {'o', 'l', 'd'});  // a dead writer's
+  WriteFileBytes(dir_ + "/record.dat.bak", {'k'});                // not a temporary's name
+  WriteFileBytes(dir_ + "/record.dat.Z9y8x7", {'l', 'i', 'v', 'e'});
+  const int live = ::open((dir_ + "/record.dat.Z9y8x7").c_str(), O_RDWR);
+  ASSERT_GE(live, 0);
+  ASSERT_EQ(::flock(live, LOCK_EX | LOCK_NB), 0);  // a writer still at work holds it
+
+  CPRecordFile file(path_, kWithCategories);
+  ASSERT_EQ(file.Load(), kOk);
+  ASSERT_EQ(file.MarkDeleted(0, true), kOk);
+  ASSERT_EQ(file.Save(), kOk);
+  ::close(live);
+  std::vector<std::string> left = Entries();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"record.dat", "record.dat.Z9y8x7", "record.dat.bak"}));
 }
 
 // ---------------------------------------------------------------- the record list
