@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,9 +43,13 @@ Result AtomicFile::Write(const std::string& path, const std::uint8_t* data, std:
   std::string pattern = path + kTemporarySuffix + "XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
+  RemoveLeftTemporaries(path);
   const int fd = ::mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) return Fail(error, "cannot create a temporary file beside " + path, errno);
   const std::string tempPath(name.data());
+  // Locked for as long as it is being written, so that another writer's clean-up can
+  // tell it from one a killed writer left.
+  ::flock(fd, LOCK_EX | LOCK_NB);
 
   mode_t mode = 0644;
   struct stat existing {};
@@ -99,7 +104,15 @@ std::size_t AtomicFile::RemoveLeftTemporaries(const std::string& path) {
     const std::string name = entry->d_name;
     // Exactly the names Write makes: the prefix and mkostemp's six characters.
     if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
-    if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) ++removed;
+    const int fd = ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) continue;
+    // A writer at work holds its temporary locked; a killed one's lock went with it.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) {
+      ++removed;
+    }
+    ::close(fd);
   }
   ::closedir(dir);
   if (removed != 0) SyncDirectory(path);

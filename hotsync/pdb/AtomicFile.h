@@ -15,16 +15,16 @@ class AtomicFile {
  public:
   // Writes `size` bytes to `path` atomically. An existing file keeps its
   // permissions; a new one gets 0644. On failure returns kErrWrite, leaves the old
-  // file untouched, removes the temporary and describes the fault in *error.
+  // file untouched, removes the temporary and describes the fault in *error. The
+  // temporaries that writers killed half way left beside `path` are removed first.
   static Result Write(const std::string& path, const std::uint8_t* data, std::size_t size,
                       std::string* error);
 
   // Removes `path` (ENOENT is not an error) and flushes the directory entry.
   static Result Remove(const std::string& path, std::string* error);
 
-  // Removes the temporaries that writers of `path` killed half way left beside it;
-  // returns how many. Only for a caller that holds the lock every writer of `path`
-  // takes, since a live writer's temporary looks the same.
+  // Removes the temporaries that writers of `path` killed half way left beside it,
+  // never one a live writer holds locked; returns how many.
   static std::size_t RemoveLeftTemporaries(const std::string& path);
 };
 

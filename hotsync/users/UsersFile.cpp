@@ -273,9 +273,6 @@ Result UsersFile::Load(const std::string& path, std::vector<HotSyncUser>* users)
 }
 
 Result UsersFile::Save(const std::string& path, const std::vector<HotSyncUser>& users) {
-  // Saves run under the users lock, so a temporary beside the file is what a writer
-  // killed half way left behind, never one being written.
-  AtomicFile::RemoveLeftTemporaries(path);
   const std::string text = Format(users);
   std::string error;
   return AtomicFile::Write(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),

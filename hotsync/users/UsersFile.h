@@ -69,7 +69,7 @@ class UsersFile {
   // kErrOpenFailed, kErrReadFailed, or kUsersErrFileTooLarge.
   static Result Load(const std::string& path, std::vector<HotSyncUser>* users);
   // Replaces the file at path atomically with users (temporary, fsync, rename), first
-  // removing the temporaries of writers killed half way: callers hold the users lock.
+  // removing the temporaries of writers killed half way.
   static Result Save(const std::string& path, const std::vector<HotSyncUser>& users);
 
   // Sets the value of value.section and value.key, replacing an equal pair or

@@ -41,7 +41,10 @@ bool PrintSummary() {
   for (const auto& [name, tally] : Groups()) {
     std::printf("reliability: %s trials %ld, survived %ld, memos lost %ld, not converged %ld",
                 name.c_str(), tally->trials, tally->survived, tally->memosLost, tally->notConverged);
-    if (tally->leftovers > 0) std::printf(", temporaries left %ld", tally->leftovers);
+    if (tally->leftovers > 0) {
+      std::printf(", temporaries left %ld (still there after the next save %ld)", tally->leftovers,
+                  tally->leftAfterSave);
+    }
     if (tally->midRun > 0) std::printf(", killed mid-run %ld", tally->midRun);
     if (tally->extraCopies > 0) std::printf(", extra copies %ld", tally->extraCopies);
     std::printf("\n");

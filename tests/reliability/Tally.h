@@ -16,6 +16,7 @@ struct Tally {
   long memosLost = 0;    // memos (or users) missing after recovery, over all trials
   long notConverged = 0; // trials whose further run still changed something
   long leftovers = 0;    // temporary files a killed writer left behind (harmless, counted)
+  long leftAfterSave = 0; // of those, still there after the next save (which should clear them)
   long extraCopies = 0;  // memos present beyond the reference (duplicates or revived; no loss)
   long midRun = 0;       // kills of hotsync that left its run unfinished (the rest hit before or after)
 };

@@ -283,7 +283,10 @@ class WriterKills : public ::testing::Test {
         ADD_FAILURE() << group << " trial " << trial << ": saving after the kill failed: " << error;
         return;
       }
-      for (const fs::path& path : left) fs::remove(path);  // keeps the directory small
+      for (const fs::path& path : left) {
+        if (fs::exists(path)) ++tally.leftAfterSave;
+        fs::remove(path);  // keeps the directory small
+      }
       ++tally.survived;
     }
   }
