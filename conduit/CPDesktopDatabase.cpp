@@ -149,15 +149,15 @@ Result CPDesktopDatabase::OpenForSyncType() {
       dirty_ = true;
       return Open(kOpenCreate);
     case kSyncHandheldToDesktop:
-    case 5:
+    case kSyncHandheldToDesktopKeepFlags:
       dirty_ = true;
       return Open(kOpenCreate);
     case kSyncDesktopToHandheld:
       if (firstPhase_) return Open(kOpenRead);
       dirty_ = true;
       return Open(kOpenCreate);
-    case 4:
-    case 7:
+    case kSyncDesktopToHandheld4:
+    case kSyncDesktopToHandheld7:
       return Open(kOpenRead);
     case kSyncDoNothing:
       return kOk;
@@ -374,8 +374,8 @@ Result CPDesktopDatabase::ReadForSync() {
       return result == kErrFileNotOpen ? kErrDesktopFileMissing : result;
     }
     case kSyncDesktopToHandheld:
-    case 4:
-    case 7:
+    case kSyncDesktopToHandheld4:
+    case kSyncDesktopToHandheld7:
       return ReadFile();
     default:
       return kOk;  // the desktop side starts empty
@@ -391,7 +391,7 @@ Result CPDesktopDatabase::FinishSync() {
     case kSyncSlow:
     case kSyncHandheldToDesktop:
     case kSyncDesktopToHandheld:
-    case 5:
+    case kSyncHandheldToDesktopKeepFlags:
       result = WriteFile();
       break;
     default:

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "conduit/SyncTypes.h"
 #include "store/CPDatabase.h"
 #include "store/LockedFile.h"
 #include "store/RecordFileFormat.h"
@@ -24,14 +25,6 @@
 namespace tallimor {
 
 class SyncLog;
-
-// Sync types (the HotSync action numbers). Of the others, 4 and 7 open the desktop
-// file for reading only and never write it, 5 acts as 2, and above 7 is unknown.
-inline constexpr std::int32_t kSyncFast = 0;
-inline constexpr std::int32_t kSyncSlow = 1;
-inline constexpr std::int32_t kSyncHandheldToDesktop = 2;
-inline constexpr std::int32_t kSyncDesktopToHandheld = 3;
-inline constexpr std::int32_t kSyncDoNothing = 6;
 
 // Open modes of CPDesktopDatabase::Open.
 inline constexpr std::int32_t kOpenRead = 0;            // read only, existing file

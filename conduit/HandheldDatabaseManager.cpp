@@ -10,22 +10,13 @@
 #include <new>
 
 #include "conduit/SyncLog.h"
+#include "conduit/SyncTypes.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "store/CPCategoryTable.h"
 
 namespace tallimor {
 namespace {
 
-// The HotSync action numbers this manager tells apart. 4 and 7 are handled as 3
-// (desktop overwrites handheld), 5 as 2 except that it keeps the handheld's flags.
-constexpr std::int32_t kSyncTypeFast = 0;
-constexpr std::int32_t kSyncTypeSlow = 1;
-constexpr std::int32_t kSyncTypeHandheldOverwrites = 2;
-constexpr std::int32_t kSyncTypeDesktopOverwrites = 3;
-constexpr std::int32_t kSyncTypeDesktopOverwrites4 = 4;
-constexpr std::int32_t kSyncTypeHandheldOverwritesKeepFlags = 5;
-constexpr std::int32_t kSyncTypeDoNothing = 6;
-constexpr std::int32_t kSyncTypeDesktopOverwrites7 = 7;
 
 // A handheld record position: the raw record carries 16 bits of it.
 constexpr std::int32_t kMaxRecordPosition = 0xFFFF;
@@ -114,16 +105,16 @@ Result HandheldDatabaseManager::Open(std::int32_t mode) {
 
 Result HandheldDatabaseManager::OpenForSyncType() {
   switch (SyncType()) {
-    case kSyncTypeFast:
-    case kSyncTypeSlow:
-    case kSyncTypeHandheldOverwrites:
-    case kSyncTypeHandheldOverwritesKeepFlags:
+    case kSyncFast:
+    case kSyncSlow:
+    case kSyncHandheldToDesktop:
+    case kSyncHandheldToDesktopKeepFlags:
       return Open(kHandheldOpenReadWrite);
-    case kSyncTypeDesktopOverwrites:
-    case kSyncTypeDesktopOverwrites4:
-    case kSyncTypeDesktopOverwrites7:
+    case kSyncDesktopToHandheld:
+    case kSyncDesktopToHandheld4:
+    case kSyncDesktopToHandheld7:
       return Open(kHandheldOpenCreate);
-    case kSyncTypeDoNothing:
+    case kSyncDoNothing:
       return kOk;
     default:
       return kErrUnknownSyncType;
@@ -147,14 +138,14 @@ Result HandheldDatabaseManager::Close(bool keepFlags) {
 
 Result HandheldDatabaseManager::FinishSync() {
   switch (SyncType()) {
-    case kSyncTypeFast:
-    case kSyncTypeSlow:
-    case kSyncTypeHandheldOverwrites:
-    case kSyncTypeDesktopOverwrites:
-    case kSyncTypeDesktopOverwrites4:
-    case kSyncTypeDesktopOverwrites7:
+    case kSyncFast:
+    case kSyncSlow:
+    case kSyncHandheldToDesktop:
+    case kSyncDesktopToHandheld:
+    case kSyncDesktopToHandheld4:
+    case kSyncDesktopToHandheld7:
       return Close(false);
-    case kSyncTypeHandheldOverwritesKeepFlags:
+    case kSyncHandheldToDesktopKeepFlags:
       return Close(true);
     default:
       return kOk;
@@ -229,11 +220,11 @@ Result HandheldDatabaseManager::RecordCount(std::int32_t& count) {
 
 Result HandheldDatabaseManager::ReadForSync() {
   switch (SyncType()) {
-    case kSyncTypeFast:
+    case kSyncFast:
       return ReadModifiedRecords();
-    case kSyncTypeSlow:
-    case kSyncTypeHandheldOverwrites:
-    case kSyncTypeHandheldOverwritesKeepFlags:
+    case kSyncSlow:
+    case kSyncHandheldToDesktop:
+    case kSyncHandheldToDesktopKeepFlags:
       return ReadAllRecords();
     default:
       return kOk;
@@ -468,13 +459,7 @@ Result HandheldDatabaseManager::Sort(std::int32_t) { return kErrNotSupported; }
 
 Result HandheldDatabaseManager::ListRecordIds(std::uint32_t* ids, std::int32_t& count) {
   std::int32_t needed = 0;
-  const Result counted = RecordCount(needed);
-  if (counted != kOk) return counted;
-  if (count < needed) {
-    count = needed;
-    return kErrBufferTooSmall;
-  }
-  if (ids == nullptr) return kErrNullArgument;
+  if (const Result room = CheckIdListRoom(ids, count, needed); room != kOk) return room;
   PositionMapInfo map;
   map.handle = handle_;
   map.firstPosition = 0;

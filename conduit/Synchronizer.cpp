@@ -20,17 +20,14 @@
 #include "conduit/ConduitStrings.h"
 #include "conduit/HandheldDatabaseManager.h"
 #include "conduit/SyncActionTables.h"
+#include "conduit/SyncTypes.h"
 #include "store/CPCategoryTable.h"
 
 namespace tallimor {
 namespace {
 
-constexpr std::int32_t kHighestSyncType = 7;
-
 // Sync types 3, 4 and 7 make the handheld database anew from the desktop file.
-bool RecreatesHandheld(std::int32_t syncType) {
-  return syncType == kSyncDesktopToHandheld || syncType == 4 || syncType == 7;
-}
+bool RecreatesHandheld(std::int32_t syncType) { return SyncActionOf(syncType) == kSyncDesktopToHandheld; }
 
 bool IsRecordMode(std::int32_t syncType) { return syncType == kSyncFast || syncType == kSyncSlow; }
 
@@ -101,7 +98,7 @@ Result Synchronizer::perform() {
         result = slowSync();
         break;
       case kSyncHandheldToDesktop:
-      case 5:
+      case kSyncHandheldToDesktopKeepFlags:
         result = copyHandheldToDesktop();
         break;
       default:

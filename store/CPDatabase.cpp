@@ -325,15 +325,20 @@ Result CPDatabase::SetDatabaseInfo(const char*, std::uint16_t, std::uint32_t, st
   return kErrNotSupported;
 }
 
-Result CPDatabase::ListRecordIds(std::uint32_t* ids, std::int32_t& count) {
-  std::int32_t needed = 0;
+Result CPDatabase::CheckIdListRoom(const std::uint32_t* ids, std::int32_t& count, std::int32_t& needed) {
+  needed = 0;
   const Result counted = RecordCount(needed);
   if (counted != kOk) return counted;
   if (count < needed) {
     count = needed;
     return kErrBufferTooSmall;
   }
-  if (ids == nullptr) return kErrNullArgument;
+  return ids == nullptr ? kErrNullArgument : kOk;
+}
+
+Result CPDatabase::ListRecordIds(std::uint32_t* ids, std::int32_t& count) {
+  std::int32_t needed = 0;
+  if (const Result room = CheckIdListRoom(ids, count, needed); room != kOk) return room;
   std::int32_t written = 0;
   for (std::int32_t slot = slots_.NextOccupied(0); slot != -1; slot = slots_.NextOccupied(slot + 1)) {
     // The manager's count may lag the list; never write past the caller's array.

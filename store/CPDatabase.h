@@ -233,6 +233,11 @@ class CPDatabase {
   const CPRecord* RecordAt(std::int32_t slot) const;
 
  protected:
+  // The checks ListRecordIds starts with: the record count (set in `needed`) must
+  // fit in `count` (else kErrBufferTooSmall with it written back) and `ids` must be
+  // given (kErrNullArgument). 0 when the ids may be written.
+  Result CheckIdListRoom(const std::uint32_t* ids, std::int32_t& count, std::int32_t& needed);
+
   // The five filters that derived managers' next operations (53, 54, 56, 57, 58)
   // apply to the stored list.
   enum class RecordFilter { kAny, kAnyStatus, kPending, kInCategory, kChangedInCategory };

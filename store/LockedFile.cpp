@@ -3,7 +3,6 @@
 // path, because a concurrent Replace() may have renamed a new file over it.
 #include "store/LockedFile.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -14,6 +13,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "store/FileDirectory.h"
+
 namespace tallimor {
 namespace {
 
@@ -22,16 +23,6 @@ constexpr int kOpenAttempts = 5;
 
 void CloseQuietly(int fd) {
   if (fd >= 0) ::close(fd);
-}
-
-// Syncs the directory holding `path`, so that a rename into it survives a crash.
-void SyncDirectoryOf(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 }  // namespace
@@ -81,38 +72,12 @@ Result LockedFile::Open(const std::string& path, Mode mode) {
   return kErrOpenFailed;
 }
 
-namespace {
-
-// Removes the temporaries beside `path` that a writer killed half way left: the names
-// Replace makes, and unlocked, since a writer locks its temporary as it makes it. The
-// caller holds the lock of the file itself, so no other writer is making one now.
-void RemoveLeftTemporaries(const std::string& path) {
-  const std::size_t slash = path.find_last_of('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".";
-  DIR* listing = ::opendir(dir.c_str());
-  if (listing == nullptr) return;
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string name = entry->d_name;
-    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
-    const int fd = ::openat(::dirfd(listing), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) continue;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      ::unlinkat(::dirfd(listing), name.c_str(), 0);
-    }
-    ::close(fd);
-  }
-  ::closedir(listing);
-}
-
-}  // namespace
-
 Result LockedFile::Replace(const std::function<Result(int fd)>& write) {
   if (fd_ < 0) return kErrFileNotOpen;
   struct stat old {};
   if (::fstat(fd_, &old) != 0) return kErrWrite;
-  RemoveLeftTemporaries(path_);
+  // We hold the file's lock, so no other writer is making a temporary of it now.
+  RemoveLeftTemporaries(path_, ".");
 
   std::string pattern = path_ + ".XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());

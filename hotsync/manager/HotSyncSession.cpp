@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "conduit/SyncTypes.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "hotsync/log/HotSyncLog.h"
 #include "hotsync/log/HsLog.h"
@@ -29,9 +30,6 @@
 namespace tallimor {
 namespace {
 
-constexpr std::int32_t kSyncTypeFast = 0;
-constexpr std::int32_t kSyncTypeSlow = 1;
-constexpr std::int32_t kSyncTypeNothing = 6;
 
 // Where the progress callback writes; set while a conduit runs.
 std::ostream* gProgress = nullptr;
@@ -179,7 +177,7 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
   if (!notifier.Load(&error)) Say("the HotSync notifier is not used: " + error);
 
   ConduitSettings settings(users_, user.id);
-  std::int32_t syncType = kSyncTypeFast;
+  std::int32_t syncType = kSyncFast;
   bool nextOnly = false;
   if (action.has_value()) {
     syncType = *action;
@@ -189,7 +187,7 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
   }
   UnfinishedSync unfinished(userDirectory);
   std::string slowBecause;
-  if (syncType == kSyncTypeFast) {
+  if (syncType == kSyncFast) {
     if (unfinished.Present()) {
       slowBecause = "the last HotSync of this handheld did not finish";
     } else if (firstSync == kFirstSyncNewDesktop) {
@@ -197,7 +195,7 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
     } else if (firstSync == kFirstSyncNewHandheld) {
       slowBecause = "first HotSync of this handheld";
     }
-    if (!slowBecause.empty()) syncType = kSyncTypeSlow;
+    if (!slowBecause.empty()) syncType = kSyncSlow;
   }
 
   HotSyncLog log(userDirectory);
@@ -229,7 +227,7 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
                    kHotSyncExitRefused);
   }
   if (!slowBecause.empty()) LogNote("Slow synchronization: " + slowBecause + ".");
-  if (syncType != kSyncTypeNothing && unfinished.Set(syncType, &error) != kOk) {
+  if (syncType != kSyncDoNothing && unfinished.Set(syncType, &error) != kOk) {
     return abandon("Cannot record the start of the HotSync: " + error + ". Nothing was synchronized.",
                    kHotSyncExitFailed);
   }
@@ -247,9 +245,9 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
                        "). The next HotSync of this handheld compares every record.",
                    kHotSyncExitFailed);
   }
-  if (syncType == kSyncTypeNothing) LogNote(conduitName + ": the HotSync action is Do Nothing.");
+  if (syncType == kSyncDoNothing) LogNote(conduitName + ": the HotSync action is Do Nothing.");
   notifier.Notify(NotifierLibrary::kEventEnded, user.id);
-  if (syncType != kSyncTypeNothing && unfinished.Clear(&error) != kOk) {
+  if (syncType != kSyncDoNothing && unfinished.Clear(&error) != kOk) {
     Say("cannot remove " + unfinished.path() + " (" + error + "); the next HotSync compares every record");
   }
   if (nextOnly && settings.ClearNext() != kOk) {

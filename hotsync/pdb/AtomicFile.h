@@ -22,10 +22,6 @@ class AtomicFile {
 
   // Removes `path` (ENOENT is not an error) and flushes the directory entry.
   static Result Remove(const std::string& path, std::string* error);
-
-  // Removes the temporaries that writers of `path` killed half way left beside it,
-  // never one a live writer holds locked; returns how many.
-  static std::size_t RemoveLeftTemporaries(const std::string& path);
 };
 
 }  // namespace tallimor
