@@ -2,6 +2,8 @@
 // it back whole when the synchronization ends.
 #include "conduit/ArchiveDatabaseManager.h"
 
+#include <new>
+
 #include "conduit/SyncLog.h"
 
 namespace tallimor {
@@ -22,6 +24,34 @@ Result ArchiveDatabaseManager::OpenForSyncType() {
   if (opened == kErrOpenFailed) return kOk;
   if (opened != kOk) return opened;
   return ReadForSync();
+}
+
+std::string ArchiveDatabaseManager::KeyOf(const CPRecord& record) {
+  std::string key(9, '\0');
+  const std::uint32_t id = record.Id();
+  for (int i = 0; i < 4; ++i) key[static_cast<std::size_t>(i)] = static_cast<char>(id >> (8 * i));
+  key[4] = static_cast<char>(record.Category());
+  key[5] = record.IsPrivate() ? '\1' : '\0';
+  if (record.DataLength() > 0) key.append(reinterpret_cast<const char*>(record.Data()), record.DataLength());
+  return key;
+}
+
+Result ArchiveDatabaseManager::AddRecord(CPRecord& record) {
+  std::string key;
+  try {
+    key = KeyOf(record);
+    if (held_.count(key) != 0) return kOk;
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+  const Result added = CPDesktopDatabase::AddRecord(record);
+  if (added != kOk) return added;
+  try {
+    held_.insert(std::move(key));
+  } catch (const std::bad_alloc&) {
+    return kErrOutOfMemory;
+  }
+  return kOk;
 }
 
 Result ArchiveDatabaseManager::ReadForSync() {

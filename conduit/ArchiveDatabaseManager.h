@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <unordered_set>
 
 #include "conduit/CPDesktopDatabase.h"
 
@@ -27,6 +29,10 @@ class ArchiveDatabaseManager : public CPDesktopDatabase {
   // 3: creates the archive when it did not exist when the manager was made;
   // otherwise opens and reads it (an archive that cannot be opened is no error).
   Result OpenForSyncType() override;
+  // 21: adds a copy of the record, unless the archive holds an equal one (same id,
+  // category, private flag and bytes) already: a HotSync done again after one that
+  // failed archives the same memos again, and each must stand in its archive once.
+  Result AddRecord(CPRecord& record) override;
   // 30: once: reads the archived records from the file.
   Result ReadForSync() override;
   // 31: writes the file with every record held, then closes it; the first error is
@@ -39,7 +45,11 @@ class ArchiveDatabaseManager : public CPDesktopDatabase {
   bool FileExists() const { return fileExists_; }
 
  private:
+  // The key of a record as AddRecord compares it.
+  static std::string KeyOf(const CPRecord& record);
+
   bool fileExists_;        // see FileExists()
+  std::unordered_set<std::string> held_;  // keys of the records held
   Result readResult_ = 0;  // result of reading the existing archive
 };
 

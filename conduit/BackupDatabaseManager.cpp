@@ -2,6 +2,14 @@
 // replacing it with the freshly written desktop file when the synchronization ends.
 #include "conduit/BackupDatabaseManager.h"
 
+#include <cstdio>
+#include <string>
+
+#include "conduit/ConduitStrings.h"
+#include "conduit/SyncLog.h"
+#include "conduit/WsprintfA.h"
+#include "store/FileDirectory.h"
+
 namespace tallimor {
 
 BackupDatabaseManager::BackupDatabaseManager(SyncLog* log, std::uint32_t capabilityFlags,
@@ -19,7 +27,29 @@ Result BackupDatabaseManager::OpenForSyncType() {
   const Result opened = Open(kOpenRead);
   if (opened == kErrOpenFailed) return kOk;  // then every handheld record counts as changed
   if (opened != kOk) return opened;
-  return ReadForSync();
+  const Result read = ReadForSync();
+  if (read == kOk) return kOk;
+  // A damaged copy would fail every slow HotSync, and a failed HotSync makes the next
+  // one slow: it is set aside under a name that says so, and the HotSync goes on as
+  // without a backup, every handheld record counting as changed.
+  ReleaseAll();
+  SetAside(read);
+  return kOk;
+}
+
+void BackupDatabaseManager::SetAside(Result why) {
+  std::string aside;
+  for (int n = 1; n < 1000; ++n) {
+    aside = Path() + kDamagedSuffix + (n == 1 ? std::string() : "-" + std::to_string(n));
+    if (!PathExists(aside)) break;
+  }
+  const bool moved = ::rename(Path().c_str(), aside.c_str()) == 0;
+  if (moved) SyncDirectoryOf(aside);
+  if (Log() == nullptr) return;
+  char entry[SyncLog::kFormatSize];
+  FormatWsprintfA(entry, sizeof entry, Log()->loadMessage(kStrBackupSetAside),
+                  {Path(), ResultMeaning(why), moved ? aside : std::string("(not moved)")});
+  Log()->logText(entry);
 }
 
 Result BackupDatabaseManager::Close(bool) { return CloseHandle(); }

@@ -16,6 +16,8 @@ class BackupDatabaseManager : public CPDesktopDatabase {
  public:
   // The extension of the backup copy.
   static constexpr const char* kExtension = ".BAK";
+  // Added to the name of a backup copy that could not be read when it is set aside.
+  static constexpr const char* kDamagedSuffix = ".damaged";
 
   // Built from the same arguments as the desktop file's manager: the backup of
   // the desktop file that those arguments name, in the same directory.
@@ -26,8 +28,9 @@ class BackupDatabaseManager : public CPDesktopDatabase {
 
   ~BackupDatabaseManager() override;
   // 3: in slow synchronization, when the backup exists: opens and reads it. A
-  // backup that cannot be opened is no error (nothing is read); every other case
-  // opens nothing and returns 0.
+  // backup that cannot be opened is no error (nothing is read); one that cannot be
+  // read is set aside (renamed with kDamagedSuffix, logged) and the HotSync goes on
+  // without it; every other case opens nothing and returns 0.
   Result OpenForSyncType() override;
   // 4: closes the file.
   Result Close(bool flag) override;
@@ -42,6 +45,9 @@ class BackupDatabaseManager : public CPDesktopDatabase {
   const std::string& DesktopPath() const { return desktopPath_; }
 
  private:
+  // Moves the unreadable backup copy out of the way and logs why.
+  void SetAside(Result why);
+
   std::string desktopPath_;  // as the desktop file's manager composes it
 };
 

@@ -453,6 +453,16 @@ Result CPDesktopDatabase::WriteFile() {
     CloseHandle();
     return result;
   }
+  // No status is left once a synchronization has finished, but the private flag is
+  // kept: written as 0 it would make every private memo public at the next HotSync
+  // that copies the desktop's version, and unequal to its handheld counterpart.
+  result = ReplaceContents([&](int fd) { return WriteContents(fd, StoredFlagsPolicy::kPrivateOnly); });
+  CloseHandle();
+  if (result == kOk) dirty_ = false;
+  return result;
+}
+
+Result CPDesktopDatabase::WriteContents(int fd, StoredFlagsPolicy policy) {
   std::int32_t next = 0;
   const RecordSource source = [this, &next]() -> const CPRecord* {
     while (next < HighWaterMark()) {
@@ -461,17 +471,34 @@ Result CPDesktopDatabase::WriteFile() {
     }
     return nullptr;
   };
-  result = ReplaceContents([&](int fd) {
-    return WriteRecordFile(fd, *header_, appInfo_.get(), sortInfo_.get(), StoredRecordCount(), source,
-                           StoredFlagsPolicy::kZero);
-  });
-  CloseHandle();
-  if (result == kOk) dirty_ = false;
-  return result;
+  return WriteRecordFile(fd, *header_, appInfo_.get(), sortInfo_.get(), StoredRecordCount(), source,
+                         policy);
+}
+
+Result CPDesktopDatabase::WriteCopy(const std::string& path, StoredFlagsPolicy policy) {
+  if (!header_) return kErrWrite;
+  const bool existed = PathExists(path);
+  LockedFile copy;
+  if (copy.Open(path, LockedFile::Mode::kReadWriteOrCreate) != kOk) return kErrWrite;
+  const Result written = copy.Replace([&](int fd) { return WriteContents(fd, policy); });
+  copy.Close();
+  if (written != kOk && !existed) ::unlink(path.c_str());
+  return written == kOk ? kOk : (written == kErrOutOfMemory ? kErrOutOfMemory : kErrWrite);
+}
+
+void CPDesktopDatabase::SetCommitMark(std::uint32_t mark) {
+  if (!header_) return;
+  header_->backupDate = mark;
+  dirty_ = true;
 }
 
 bool CPDesktopDatabase::CopyFile(const std::string& source, const std::string& destination,
                                  bool failIfExists) {
+  return CopyWhole(source, destination, failIfExists);
+}
+
+bool CPDesktopDatabase::CopyWhole(const std::string& source, const std::string& destination,
+                                  bool failIfExists) {
   LockedFile from;
   if (from.Open(source, LockedFile::Mode::kReadExisting) != kOk) return false;
   const bool existed = PathExists(destination);

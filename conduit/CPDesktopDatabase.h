@@ -3,7 +3,7 @@
 // database manager base does, opens and reads the file as the sync type requires,
 // and rewrites it when the synchronization finishes. The file format is the one the
 // desktop program writes (store/RecordFileFormat.h); this writer differs only in
-// storing every record's flags as 0, leaving the changed-categories word 0 and
+// storing no status bits (only the private flag), leaving the changed-categories word 0 and
 // naming an app info block it creates after the database.
 //
 // The file is opened without sharing (store/LockedFile.h) and is only ever replaced
@@ -166,7 +166,7 @@ class CPDesktopDatabase : public CPDatabase {
   virtual Result CloseHandle();
   // When dirty (or the category table is): opens the file as the sync type
   // requires and replaces it with the header, the blocks and every record in slot
-  // order, each with stored flags 0; closes it. Without a header an emptied file
+  // order, each with stored flags 0 but for the private flag; closes it. Without a header an emptied file
   // stays empty. kErrWrite (the old file then stays intact and the manager dirty).
   virtual Result WriteFile();
   // Reads header, blocks and records from the file that Open left at its start,
@@ -195,7 +195,20 @@ class CPDesktopDatabase : public CPDatabase {
   // marking the file dirty if there was one.
   virtual void ClearAllStatus();
 
-  // Not slot operations: state for the managers built on this one and for tests.
+  // Not slot operations.
+
+  // CopyFile's work, for callers without a manager.
+  static bool CopyWhole(const std::string& source, const std::string& destination,
+                        bool failIfExists);
+  // Writes what the manager holds (header, blocks and every record, its stored flags
+  // by `policy`) as the record file at `path`, replacing that file whole and leaving
+  // the desktop file alone. kErrWrite, also when there is no header to write.
+  Result WriteCopy(const std::string& path, StoredFlagsPolicy policy);
+  // Stamps the header with `mark` as its last backup date, and marks the file dirty
+  // so that the next write carries it. Nothing without a header.
+  void SetCommitMark(std::uint32_t mark);
+
+  // State for the managers built on this one and for tests.
   const std::string& Path() const { return path_; }
   const std::string& DatabaseName() const { return name_; }
   bool IsFirstPhase() const { return firstPhase_; }
@@ -222,6 +235,8 @@ class CPDesktopDatabase : public CPDatabase {
   Result ReplaceAt(std::int32_t slot, const CPRecord& record);
   // Replaces the open file's contents by what `write` puts out; kErrWrite.
   Result ReplaceContents(const std::function<Result(int fd)>& write);
+  // Writes the header, the blocks and the records in slot order to `fd`.
+  Result WriteContents(int fd, StoredFlagsPolicy policy);
   // Applies `change` to every stored record that `select` accepts; true if any.
   template <typename Select, typename Change>
   bool ChangeRecords(Select select, Change change);

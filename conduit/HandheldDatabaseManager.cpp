@@ -124,6 +124,16 @@ Result HandheldDatabaseManager::OpenForSyncType() {
 Result HandheldDatabaseManager::Close(bool keepFlags) {
   if (!IsOpen()) return kErrNotOpen;
   Result reset = kOk;
+  if (commitMark_ != 0) {
+    reset = SyncWriteDBBackupDate(handle_, commitMark_);
+    // Without its stamp the commit could not be told from a HotSync that never
+    // reached the handheld: the database is let go unchanged instead.
+    if (reset != kSyncErrNone) {
+      if (log_ != nullptr) log_->logCloseFailed(reset, SyncLog::kHandheld);
+      handle_ = 0;
+      return reset;
+    }
+  }
   if (!keepFlags) {
     reset = SyncResetSyncFlags(handle_);
     if (reset != kSyncErrNone && log_ != nullptr) log_->logResetFlagsFailed(reset, SyncLog::kHandheld);
@@ -149,6 +159,21 @@ Result HandheldDatabaseManager::FinishSync() {
       return Close(true);
     default:
       return kOk;
+  }
+}
+
+Result HandheldDatabaseManager::ReadCommitMark(const char* name, std::uint32_t* mark) {
+  if (name == nullptr || mark == nullptr) return kErrNullArgument;
+  DbDescriptor descriptor;
+  for (std::uint16_t index = 0;; ++index) {
+    const Result read = SyncReadDBList(index, &descriptor);
+    if (read == kSyncErrNotFound) return kErrHandheldDbMissing;
+    if (read != kSyncErrNone) return read;
+    if (std::strncmp(descriptor.name, name, sizeof descriptor.name) == 0) {
+      *mark = descriptor.backupDate;
+      return kOk;
+    }
+    if (index == 0xFFFF) return kErrHandheldDbMissing;
   }
 }
 

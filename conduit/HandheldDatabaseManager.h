@@ -188,6 +188,14 @@ class HandheldDatabaseManager : public CPDatabase {
   bool RecordsLoaded() const { return recordsLoaded_; }
   // Used length of the block buffer (0 when the block has not been read).
   std::uint32_t AppInfoLength() const { return appInfoLength_; }
+  // The value the database is stamped with (its last backup date) when Close
+  // commits it; 0 stamps nothing. It tells a later HotSync whether the handheld
+  // took this HotSync's changes (see conduit/DesktopJournal.h).
+  void SetCommitMark(std::uint32_t mark) { commitMark_ = mark; }
+  // The stamp of the handheld database `name` as it stands now (its last backup
+  // date), read from the handheld's database list without opening it.
+  // kErrHandheldDbMissing when there is no such database; the Sync Manager's error.
+  static Result ReadCommitMark(const char* name, std::uint32_t* mark);
 
  private:
   // kErrNotOpen unless a database is open.
@@ -235,6 +243,7 @@ class HandheldDatabaseManager : public CPDatabase {
   std::uint32_t appInfoLength_ = 0;             // used length of the block buffer
   bool appInfoRead_ = false;                    // the buffer holds the handheld's block
   bool appDataChanged_ = false;                 // the application data was set
+  std::uint32_t commitMark_ = 0;                // stamped on the database by Close
 };
 
 }  // namespace tallimor

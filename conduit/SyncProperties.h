@@ -25,6 +25,11 @@ inline constexpr std::int32_t kFirstSyncNewDesktop = 1;
 // slow synchronization the handheld's too): the handheld is new to this desktop.
 inline constexpr std::int32_t kFirstSyncNewHandheld = 2;
 
+// Bits of SyncPropertiesRecord::options.
+// The user allows this HotSync to delete many memos of one side that the other side
+// lacks (the conduit otherwise stops before such a HotSync changes anything).
+inline constexpr std::uint32_t kSyncOptionAllowMassDelete = 0x0001;
+
 struct SyncPropertiesRecord {
   std::int32_t syncType = 0;                      // the action: kSync* (0 to 7)
   char localDirectory[kSyncPathSize] = {};        // the conduit's directory of this user
@@ -39,7 +44,8 @@ struct SyncPropertiesRecord {
   std::uint32_t type = 0;                         // database type (without descriptors)
   std::uint8_t reserved4[8] = {};
   std::int32_t firstSync = 0;                     // kFirstSync*, or 0
-  std::uint8_t reserved5[268] = {};
+  std::uint32_t options = 0;                      // kSyncOption* of this HotSync
+  std::uint8_t reserved5[264] = {};
 };
 
 }  // namespace tallimor

@@ -4,13 +4,22 @@
 //
 // Nothing of a database is committed until all of it has been reconciled: the
 // handheld keeps its changes in the open database, the desktop file is written only
-// when the synchronization finishes. Committing goes archives first, then the
-// handheld, then the desktop file, then the backup copy, and stops at the first
-// failure; a side is never let go of a record that the side before it has not kept.
+// when the synchronization finishes. Committing follows conduit/DesktopJournal.h:
+// archives, the journal, the handheld, then the desktop file and its backup copy, so
+// that whatever fails, the next HotSync finds both sides in step or knows how to
+// bring them there.
+//
+// Beyond the action tables, the synchronizer guards memos against ordinary mishaps:
+// a first HotSync of a reset handheld pairs memos by their contents and deletes
+// nothing; a password changed on the handheld keeps the desktop's changes aside
+// instead of mixing keys; a handheld record too long for the desktop file stays on
+// the handheld; and a HotSync that would delete many desktop memos only because the
+// handheld lacks them stops unless the user allows it.
 #include "conduit/Synchronizer.h"
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <new>
 #include <string>
 
@@ -18,10 +27,14 @@
 #include "conduit/BackupDatabaseManager.h"
 #include "conduit/CPDesktopDatabase.h"
 #include "conduit/ConduitStrings.h"
+#include "conduit/DesktopJournal.h"
 #include "conduit/HandheldDatabaseManager.h"
+#include "conduit/KeptAsideFile.h"
 #include "conduit/SyncActionTables.h"
 #include "conduit/SyncTypes.h"
+#include "conduit/WsprintfA.h"
 #include "store/CPCategoryTable.h"
+#include "store/RecordFileFormat.h"
 
 namespace tallimor {
 namespace {
@@ -87,9 +100,12 @@ Result Synchronizer::perform() {
   Result error = kOk;
   for (std::int32_t i = 0; i < properties_.remoteCount && error == kOk; ++i) {
     if (selectDatabase(i) != kOk) break;  // no more databases: the run is complete
-    error = commitDesktop();                // the database before this one is
-    if (error != kOk) break;
     syncType_ = requested;
+    result = recoverDesktop();
+    if (result != kOk) {
+      error = result;
+      break;
+    }
     switch (syncType_) {
       case kSyncFast:
         result = fastSync();
@@ -116,7 +132,7 @@ Result Synchronizer::perform() {
     }
     dropArchives();
     closeRemote();
-    if (result != kOk || !desktopPending_) dropDesktop();
+    dropDesktop();
     error = result;
   }
   if (error != kOk) logFailure(error);
@@ -149,17 +165,11 @@ Result Synchronizer::openSyncConnection() {
 
 Result Synchronizer::closeSyncConnection(bool failed) {
   // The connection is closed before the end entry, so that a close that fails
-  // makes the entry the failure entry instead of following a success. The last
-  // database's desktop file is written only once the HotSync has ended well: a
-  // run that fails leaves the desktop as it was, holding what the handheld may
-  // have let go of, until the next HotSync.
+  // makes the entry the failure entry instead of following a success. Each
+  // database's two sides were committed already, in step (finishDatabase).
   Result closed = SyncCloseConduit(connection_);
   connection_ = 0;
-  if (closed == kOk && !failed) {
-    closed = commitDesktop();
-  } else {
-    dropDesktop();
-  }
+  dropDesktop();
   if (closed != kOk && !failed) logFailure(closed);
   log_.logEnd(failed || closed != kOk ? 1 : 0);
   return closed;
@@ -220,6 +230,7 @@ Result Synchronizer::openAll() {
   Result result;
   if (RecreatesHandheld(syncType_)) {
     result = openLocal();
+    if (result == kOk) result = keepTooLongHandheldRecords();
     if (result == kOk) result = openRemote();
   } else {
     result = openRemote();
@@ -252,24 +263,75 @@ Result Synchronizer::closeBackup() {
   return kOk;
 }
 
-Result Synchronizer::finishDatabase() {
-  Result result = closeArchives();
-  if (result == kOk) result = remote_->FinishSync();
-  if (result == kOk) desktopPending_ = true;
-  return result;
+std::string Synchronizer::desktopPath() const {
+  return CPDesktopDatabase::ComposePath(properties_.localDirectory, properties_.localFileName);
 }
 
-Result Synchronizer::commitDesktop() {
-  if (!desktopPending_) return kOk;
-  desktopPending_ = false;
+Result Synchronizer::recoverDesktop() {
+  mergeFirstSync_ = false;
+  passwordChanged_ = false;
+  oldAppInfo_.clear();
+  keptAside_.clear();
+  absenceDeletes_ = 0;
+  desktopRecordsAtStart_ = 0;
+  tooLongOnHandheld_.clear();
+  tooLongLogged_.clear();
+  handheldMark_ = 0;
+  const Result read = HandheldDatabaseManager::ReadCommitMark(descriptor_.name, &handheldMark_);
+  if (read != kOk && read != kErrHandheldDbMissing) return read;
+  const std::string desktop = desktopPath();
+  DesktopJournal journal(desktop);
+  DesktopJournal::Outcome outcome = DesktopJournal::Outcome::kNone;
+  const Result recovered = journal.Recover(
+      read == kOk, handheldMark_,
+      CPDesktopDatabase::WithExtension(desktop, BackupDatabaseManager::kExtension), &outcome);
+  if (outcome == DesktopJournal::Outcome::kRolledForward) {
+    log_.logText(log_.loadMessage(kStrJournalRolledForward));
+  } else if (outcome == DesktopJournal::Outcome::kRolledBack) {
+    log_.logText(log_.loadMessage(kStrJournalRolledBack));
+  }
+  if (recovered != kOk) log_.logSaveFailed(recovered);
+  return recovered;
+}
+
+Result Synchronizer::finishDatabase() {
+  Result result = closeArchives();
+  if (result == kOk) result = writeKeptAside();
+  if (result != kOk) return result;
+
+  // The overwrites 4 and 7 leave the desktop file as it is; every other mode
+  // writes it, and goes through the journal.
+  const bool writesDesktop = syncType_ != kSyncDesktopToHandheld4 && syncType_ != kSyncDesktopToHandheld7;
+  DesktopJournal journal(desktopPath());
+  if (writesDesktop) {
+    if (local_->Header() == nullptr) result = local_->MakeDefaultHeader();
+    if (result != kOk) return result;
+    const std::uint32_t mark = DesktopJournal::NextMark(handheldMark_, local_->Header()->backupDate);
+    local_->ClearAllStatus();
+    local_->SetCommitMark(mark);
+    result = local_->WriteCopy(journal.Path(), StoredFlagsPolicy::kPrivateOnly);
+    if (result != kOk) {
+      log_.logSaveFailed(result);
+      return result;
+    }
+    remote_->SetCommitMark(mark);
+  }
+  result = remote_->FinishSync();
+  if (result != kOk) return result;
+  return commitDesktop(journal);
+}
+
+Result Synchronizer::commitDesktop(DesktopJournal& journal) {
   Result result = local_->FinishSync();
+  // record.dat now carries the journal's mark; a journal left behind by a failed
+  // removal is recognised as done by the next HotSync.
+  if (result == kOk) journal.Remove();
   if (result == kOk && backup_) result = backup_->FinishSync();
   dropDesktop();
   return result;
 }
 
 void Synchronizer::dropDesktop() {
-  desktopPending_ = false;
   closeLocal();
   closeBackup();
 }
@@ -294,9 +356,20 @@ Result Synchronizer::slowSync() { return synchronizeRecords(true); }
 
 Result Synchronizer::synchronizeRecords(bool slow) {
   Result result = openAll();
-  if (result == kOk) result = synchronizeAppInfo();
-  if (result == kOk) result = remote_->ReadForSync();
+  if (result == kOk) result = checkHandheldAppInfo();
   if (result == kOk) result = local_->ReadForSync();
+  if (result == kOk) result = local_->RecordCount(desktopRecordsAtStart_);
+  if (result == kOk) result = decideMerge();
+  if (result == kOk) result = checkPasswords();
+  if (result == kOk) result = synchronizeAppInfo();
+  if (result != kOk) return result;
+  if (mergeFirstSync_) {
+    result = mergeRecords();
+    if (result == kOk) result = closeArchives();
+    if (result == kOk) result = finishDatabase();
+    return result;
+  }
+  result = remote_->ReadForSync();
   if (result != kOk) return result;
 
   // Handheld records: all in slow synchronization, else those the handheld loaded
@@ -313,6 +386,7 @@ Result Synchronizer::synchronizeRecords(bool slow) {
         return slow ? side.FirstPendingRecord(y) : side.FirstChangedRecord(y);
       },
       [this](CPRecord& y) { return syncLocalRecord(y); });
+  if (result == kOk) result = checkMassDelete();
   if (result != kOk) return result;
 
   // The archives are written before the handheld purges what was archived.
@@ -324,6 +398,7 @@ Result Synchronizer::synchronizeRecords(bool slow) {
 
 Result Synchronizer::copyHandheldToDesktop() {
   Result result = openAll();
+  if (result == kOk) result = checkHandheldAppInfo();
   if (result != kOk) return result;
   local_->SetDatabaseInfo(descriptor_.name, descriptor_.flags, descriptor_.type, descriptor_.creator,
                           descriptor_.version, descriptor_.modificationNumber,
@@ -357,6 +432,7 @@ Result Synchronizer::copyDesktopToHandheld() {
           return applyActions(overwriteHandheldActionFor(y.StateCode()), none, y);
         });
   }
+  if (result == kOk) result = restoreTooLongHandheldRecords();
   if (result == kOk) result = finishDatabase();
   return result;
 }
@@ -364,9 +440,11 @@ Result Synchronizer::copyDesktopToHandheld() {
 // ---------------------------------------------------------------- records
 
 Result Synchronizer::syncRemoteRecord(CPRecord& x) {
+  if (tooLongForDesktop(x)) return kOk;
   CPRecord y;
   const Result found = local_->GetRecordById(x.Id(), y);
   if (found != kOk && found != kErrNoMatch) return found;
+  restoreCategory(x, found == kOk ? &y : nullptr);
   const std::uint32_t localState = found == kOk ? y.StateCode() : kStateMissing;
   std::uint32_t remoteKey = x.StateCode() << kRemoteStateShift;
   if (syncType_ != kSyncSlow) {
@@ -410,6 +488,10 @@ Result Synchronizer::syncLocalRecord(CPRecord& y) {
     action = fastLocalActionFor(y.StateCode());
   } else {
     action = slowLocalActionFor(y.StateCode());
+    // An unchanged desktop record that no handheld record claimed is deleted because
+    // the handheld lacks it: counted, so that a handheld database cut short cannot
+    // take the desktop's memos with it (checkMassDelete).
+    if (y.StateCode() == kStateUnchanged && (action & kActionDeleteLocal) != 0) ++absenceDeletes_;
   }
   return applyActions(action, x, y);
 }
@@ -467,6 +549,7 @@ Result Synchronizer::archiveRemoteStep(CPRecord& x, CPRecord& y) {
 Result Synchronizer::addToRemoteStep(CPRecord&, CPRecord& y) { return addToRemote(y); }
 
 Result Synchronizer::addToLocalStep(CPRecord& x, CPRecord&) {
+  if (tooLongForDesktop(x)) return kOk;
   const Result added = local_->AddCleanRecord(x);
   if (added != kOk) log_.logAddFailed(added, x, SyncLog::kDesktop);
   return added;
@@ -596,6 +679,308 @@ Result Synchronizer::conflictBothArchived(CPRecord& x, CPRecord& y) {
   if (result == kOk && recordsDiffer(x, y)) result = archiveRecord(x);
   if (result == kOk) result = local_->DeleteRecord(y);
   return result;
+}
+
+// ---------------------------------------------------------------- safety checks
+
+namespace {
+
+// The memo's contents as a pairing key: category, private flag and bytes.
+std::string ContentKey(const CPRecord& record) {
+  std::string key;
+  key.reserve(2 + record.DataLength());
+  key.push_back(static_cast<char>(record.Category()));
+  key.push_back(record.IsPrivate() ? '\1' : '\0');
+  if (record.DataLength() > 0) {
+    key.append(reinterpret_cast<const char*>(record.Data()), record.DataLength());
+  }
+  return key;
+}
+
+// Reads `side`'s app info block into `bytes`; an absent block leaves it empty.
+Result ReadAppInfoBlock(CPDatabase& side, std::vector<std::uint8_t>& bytes, DbBlockInfo& info) {
+  bytes.assign(Synchronizer::kAppInfoBufferSize, 0);
+  info = DbBlockInfo{};
+  info.bufferSize = static_cast<std::uint16_t>(Synchronizer::kAppInfoBufferSize);
+  info.data = bytes.data();
+  const Result read = side.GetAppInfo(info);
+  if (read == kErrNoAppInfo || read == kSyncErrNotFound) {
+    bytes.clear();
+    info.bytesRead = 0;
+    return kOk;
+  }
+  if (read != kOk) return read;
+  bytes.resize(info.bytesRead);
+  info.data = bytes.data();
+  return kOk;
+}
+
+}  // namespace
+
+Result Synchronizer::collectRecords(CPDatabase& side, std::vector<CPRecord>& records) {
+  return walkRecords(side, [](CPDatabase& from, CPRecord& r) { return from.FirstRecord(r); },
+                     [&records](CPRecord& r) {
+                       return Guarded([&] {
+                         records.push_back(r);
+                         return kOk;
+                       });
+                     });
+}
+
+Result Synchronizer::checkHandheldAppInfo() {
+  if (!remote_->UsesAppInfo() || !remote_->UsesCategories()) return kOk;
+  std::vector<std::uint8_t> bytes;
+  DbBlockInfo info;
+  const Result read = ReadAppInfoBlock(*remote_, bytes, info);
+  if (read != kOk) return read;
+  // A database without the block takes the desktop's (synchronizeAppInfo); one whose
+  // block is there but cut short is damaged.
+  if (bytes.empty() || bytes.size() >= kCategoryTableSize) return kOk;
+  char entry[SyncLog::kFormatSize];
+  FormatWsprintfA(entry, sizeof entry, log_.loadMessage(kStrHandheldAppInfoShort),
+                  {descriptor_.name, static_cast<std::uint32_t>(bytes.size()), kCategoryTableSize});
+  log_.logTextError(entry);
+  return kErrCategoryTableShort;
+}
+
+Result Synchronizer::decideMerge() {
+  mergeFirstSync_ = false;
+  if (!IsRecordMode(syncType_) || desktopRecordsAtStart_ == 0) return kOk;
+  std::int32_t handheldRecords = 0;
+  const Result counted = remote_->RecordCount(handheldRecords);
+  if (counted != kOk) return counted;
+  // A handheld new to this desktop numbers its records afresh, so ids cannot pair
+  // them; a memo database without a single record (not even a deleted one) has been
+  // made anew. Either way the desktop's memos are not the handheld's deletions.
+  if (properties_.firstSync != kFirstSyncNewHandheld && handheldRecords != 0) return kOk;
+  mergeFirstSync_ = true;
+  // Nor are the desktop's categories: none is dropped because the handheld lacks it.
+  properties_.firstSync = kFirstSyncNewHandheld;
+  return kOk;
+}
+
+Result Synchronizer::checkPasswords() {
+  passwordChanged_ = false;
+  if (!remote_->UsesAppInfo() || !local_->UsesAppInfo()) return kOk;
+  std::vector<std::uint8_t> handheld;
+  DbBlockInfo handheldInfo;
+  Result result = ReadAppInfoBlock(*remote_, handheld, handheldInfo);
+  if (result == kOk) result = ReadAppInfoBlock(*local_, oldAppInfo_, oldAppInfoBlock_);
+  if (result != kOk) return result;
+  // A side without the block takes the other's, as it always has: there is no
+  // digest to tell a password by.
+  if (oldAppInfo_.empty() || handheld.empty()) return kOk;
+  if (KeptAsideFile::DigestOf(handheld.data(), static_cast<std::uint32_t>(handheld.size())) ==
+      KeptAsideFile::DigestOf(oldAppInfo_.data(), static_cast<std::uint32_t>(oldAppInfo_.size()))) {
+    return kOk;
+  }
+  passwordChanged_ = true;
+  if (mergeFirstSync_) return kOk;  // mergeRecords keeps aside what it would send
+  std::vector<CPRecord> records;
+  result = collectRecords(*local_, records);
+  for (CPRecord& y : records) {
+    if (result != kOk) break;
+    if (y.IsDeleted() && !y.IsArchived()) continue;  // a deletion carries no memo
+    if (y.IsNew() || y.IsModified() || y.IsArchived()) {
+      result = keepAside(y);
+    } else {
+      // Unchanged here: the handheld's copy, enciphered anew with its new password,
+      // takes its place (the id check below brings it over).
+      result = local_->DeleteRecord(y);
+    }
+  }
+  setForceIdCheck(true);
+  return result;
+}
+
+Result Synchronizer::keepAside(CPRecord& y) {
+  const Result kept = Guarded([&] {
+    keptAside_.push_back(y);
+    return kOk;
+  });
+  return kept == kOk ? local_->DeleteRecord(y) : kept;
+}
+
+Result Synchronizer::writeKeptAside() {
+  if (!passwordChanged_) return kOk;
+  if (keptAside_.empty()) {
+    log_.logText(log_.loadMessage(kStrPasswordChanged));
+    return kOk;
+  }
+  DbBlockInfo info = oldAppInfoBlock_;
+  info.data = oldAppInfo_.data();
+  info.bytesRead = static_cast<std::uint16_t>(oldAppInfo_.size());
+  info.bufferSize = info.bytesRead;
+  std::string path;
+  const Result kept = KeptAsideFile(properties_.localDirectory, properties_.localFileName)
+                          .Keep(info, descriptor_, keptAside_, &path);
+  if (kept != kOk) {
+    log_.logSaveFailed(kept);
+    return kept;
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  char entry[SyncLog::kFormatSize];
+  FormatWsprintfA(entry, sizeof entry, log_.loadMessage(kStrPasswordChangedKept),
+                  {static_cast<std::uint32_t>(keptAside_.size()), name});
+  log_.logText(entry);
+  return kOk;
+}
+
+Result Synchronizer::mergeRecords() {
+  Result result = remote_->ReadAllRecords();
+  if (result != kOk) return result;
+  std::vector<CPRecord> desktop;
+  std::vector<CPRecord> handheld;
+  result = collectRecords(*local_, desktop);
+  if (result == kOk) result = collectRecords(*remote_, handheld);
+  if (result != kOk) return result;
+
+  // What either side deleted or archived concerns no memo of the other side.
+  std::vector<CPRecord*> desktopLive;
+  for (CPRecord& y : desktop) {
+    if (y.IsArchived()) {
+      result = passwordChanged_ ? keepAside(y) : archiveLocalStep(y, y);
+    } else if (y.IsDeleted()) {
+      result = local_->DeleteRecord(y);
+    } else {
+      desktopLive.push_back(&y);
+    }
+    if (result != kOk) return result;
+  }
+  std::multimap<std::string, std::size_t> byContent;
+  for (std::size_t i = 0; i < desktopLive.size(); ++i) {
+    byContent.emplace(ContentKey(*desktopLive[i]), i);
+  }
+
+  // Equal memos are paired: the desktop's takes the handheld's id.
+  std::vector<bool> paired(desktopLive.size(), false);
+  std::vector<const CPRecord*> toDesktop;
+  for (CPRecord& x : handheld) {
+    if (tooLongForDesktop(x)) continue;
+    if (x.IsArchived()) {
+      result = archiveRecord(x);
+    } else if (!x.IsDeleted()) {
+      const auto match = byContent.find(ContentKey(x));
+      if (match == byContent.end()) {
+        toDesktop.push_back(&x);
+      } else {
+        const std::size_t i = match->second;
+        byContent.erase(match);
+        paired[i] = true;
+        CPRecord same(x);
+        same.ClearStatusAndMarks();
+        same.SetIndex(desktopLive[i]->Index());
+        result = local_->ModifyRecordAtIndex(same.Index(), same);
+      }
+    }
+    if (result != kOk) return result;
+  }
+
+  // The desktop's other memos go to the handheld first, so that every desktop
+  // record carries a handheld id before the handheld's memos are added beside them.
+  std::uint32_t sent = 0;
+  for (std::size_t i = 0; i < desktopLive.size(); ++i) {
+    if (paired[i]) continue;
+    CPRecord& y = *desktopLive[i];
+    if (passwordChanged_) {
+      result = keepAside(y);
+    } else {
+      y.SetNew(true);
+      result = addToRemote(y);
+      ++sent;
+    }
+    if (result != kOk) return result;
+  }
+  std::uint32_t received = 0;
+  for (const CPRecord* x : toDesktop) {
+    CPRecord copy(*x);
+    result = local_->AddCleanRecord(copy);
+    if (result != kOk) {
+      log_.logAddFailed(result, copy, SyncLog::kDesktop);
+      return result;
+    }
+    ++received;
+  }
+  char entry[SyncLog::kFormatSize];
+  FormatWsprintfA(entry, sizeof entry, log_.loadMessage(kStrFirstSyncMerged), {sent, received});
+  log_.logText(entry);
+  return kOk;
+}
+
+bool Synchronizer::tooLongForDesktop(const CPRecord& x) {
+  if (x.DataLength() <= kMaxRecordDataLength) return false;
+  if (std::find(tooLongLogged_.begin(), tooLongLogged_.end(), x.Id()) == tooLongLogged_.end()) {
+    Guarded([&] {
+      tooLongLogged_.push_back(x.Id());
+      return kOk;
+    });
+    char entry[SyncLog::kFormatSize];
+    FormatWsprintfA(entry, sizeof entry, log_.loadMessage(kStrRecordTooLong),
+                    {x.Id(), x.DataLength(), kMaxRecordDataLength});
+    log_.logText(entry);
+  }
+  return true;
+}
+
+Result Synchronizer::checkMassDelete() {
+  constexpr std::uint32_t kFewest = 5;
+  if (absenceDeletes_ < kFewest) return kOk;
+  const auto atStart = static_cast<std::uint32_t>(std::max<std::int32_t>(desktopRecordsAtStart_, 0));
+  if (static_cast<std::uint64_t>(absenceDeletes_) * 10 <= atStart) return kOk;
+  if ((properties_.options & kSyncOptionAllowMassDelete) != 0) return kOk;
+  char entry[SyncLog::kFormatSize];
+  FormatWsprintfA(entry, sizeof entry, log_.loadMessage(kStrMassDeleteRefused), {absenceDeletes_, atStart});
+  log_.logTextError(entry);
+  return kErrMassDeleteRefused;
+}
+
+void Synchronizer::restoreCategory(CPRecord& x, const CPRecord* y) {
+  if (!x.IsDeleted() && !x.IsArchived()) return;
+  if (y != nullptr) {
+    x.SetCategory(y->Category());
+    return;
+  }
+  CPRecord before;
+  if (backup_ && backup_->GetRecordById(x.Id(), before) == kOk) x.SetCategory(before.Category());
+}
+
+Result Synchronizer::keepTooLongHandheldRecords() {
+  tooLongOnHandheld_.clear();
+  if (!RecreatesHandheld(syncType_)) return kOk;
+  HandheldDatabaseManager reader(&log_, capabilities_, descriptor_.name, descriptor_.creator,
+                                 descriptor_.type, descriptor_.flags, 0, descriptor_.cardNumber,
+                                 kSyncSlow);
+  Result result = reader.Open(kHandheldOpenRead);
+  if (result == kErrHandheldDbMissing) return kOk;
+  if (result != kOk) return result;
+  result = reader.ReadAllRecords();
+  if (result == kOk) {
+    result = walkRecords(reader, [](CPDatabase& side, CPRecord& x) { return side.FirstRecord(x); },
+                         [this](CPRecord& x) {
+                           if (x.IsDeleted() || !tooLongForDesktop(x)) return kOk;
+                           return Guarded([&] {
+                             tooLongOnHandheld_.push_back(x);
+                             return kOk;
+                           });
+                         });
+  }
+  const Result closed = reader.Close(true);
+  return result != kOk ? result : closed;
+}
+
+Result Synchronizer::restoreTooLongHandheldRecords() {
+  for (CPRecord& x : tooLongOnHandheld_) {
+    // A new id: the database made anew may have given the old one to another memo.
+    x.SetId(0);
+    const Result added = remote_->AddCleanRecord(x);
+    if (added != kOk) {
+      log_.logAddFailed(added, x, SyncLog::kHandheld);
+      return added;
+    }
+  }
+  tooLongOnHandheld_.clear();
+  return kOk;
 }
 
 // ---------------------------------------------------------------- archives
@@ -756,7 +1141,7 @@ Result Synchronizer::reconcileRecordIds() {
     if (takeIdFromList(id)) continue;
     CPRecord x;
     result = remote_->GetRecordById(id, x);
-    if (result == kOk) result = local_->AddCleanRecord(x);
+    if (result == kOk && !tooLongForDesktop(x)) result = local_->AddCleanRecord(x);
     if (result != kOk) return result;
   }
   for (const std::uint32_t id : desktopIds_.ids) {

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "conduit/SyncLog.h"
@@ -26,6 +27,7 @@ class BackupDatabaseManager;
 class CPCategoryTable;
 class CPDatabase;
 class CPDesktopDatabase;
+class DesktopJournal;
 class HandheldDatabaseManager;
 
 class Synchronizer {
@@ -182,13 +184,48 @@ class Synchronizer {
   // the walk, else the first error.
   template <typename First, typename Visit>
   Result walkRecords(CPDatabase& side, First first, Visit visit);
-  // Commits the database: the archives, then the handheld; the desktop file and its
-  // backup copy follow (commitDesktop) once nothing after the handheld's commit can
-  // fail any more. Stops at the first failure, so that no side lets go of a record
-  // that the side before it has not kept.
+  // Commits the database as conduit/DesktopJournal.h sets out: the archives and the
+  // memos kept aside, the journal, the handheld (stamped with the commit's mark),
+  // then the desktop file and its backup copy. Stops at the first failure; the next
+  // HotSync finishes or undoes what was left half done.
   Result finishDatabase();
-  // Writes the desktop file and the backup copy of the database finished last.
-  Result commitDesktop();
+  // Writes the desktop file and the backup copy, and removes the journal.
+  Result commitDesktop(DesktopJournal& journal);
+  // Before anything else of a database: ends what a HotSync left half done (the
+  // journal), and reads the handheld database's mark.
+  Result recoverDesktop();
+  // The desktop file's path, composed as the desktop manager composes it.
+  std::string desktopPath() const;
+  // Refuses a handheld memo database whose application information is there but
+  // cannot hold the category table: synchronized, it would spread the damage.
+  Result checkHandheldAppInfo();
+  // Reads both sides' password digests; when they differ, takes the desktop records
+  // that may not reach the handheld out of the HotSync (see KeptAsideFile.h).
+  Result checkPasswords();
+  // Whether this is the first HotSync of a handheld (or of an empty memo database)
+  // against a desktop that holds memos: records are then paired by their contents.
+  Result decideMerge();
+  // The record passes of such a first HotSync: nothing is deleted because the other
+  // side lacks it; equal memos are paired, every other memo is copied across.
+  Result mergeRecords();
+  // Copies every record of `side` into `records`, in slot order.
+  Result collectRecords(CPDatabase& side, std::vector<CPRecord>& records);
+  // Takes `y` out of the desktop file, to be kept aside under the old password.
+  Result keepAside(CPRecord& y);
+  // Writes the records kept aside, if any, and logs what was done.
+  Result writeKeptAside();
+  // A handheld record too long for the desktop file: logged; true when `x` is one.
+  bool tooLongForDesktop(const CPRecord& x);
+  // Refuses a HotSync that would delete many desktop records only because the
+  // handheld lacks them, unless the user allowed it.
+  Result checkMassDelete();
+  // Gives a deleted or archived handheld record, which the handheld reports without
+  // its category, the category of its desktop counterpart (or of the backup's copy).
+  void restoreCategory(CPRecord& x, const CPRecord* y);
+  // The handheld records too long for the desktop, read before an overwrite of the
+  // handheld deletes the database, and written back into the new one afterwards.
+  Result keepTooLongHandheldRecords();
+  Result restoreTooLongHandheldRecords();
   // Lets the desktop managers go without writing anything.
   void dropDesktop();
   // Lets every archive go without writing it (the mode failed; nothing committed).
@@ -222,7 +259,6 @@ class Synchronizer {
   std::unique_ptr<HandheldDatabaseManager> remote_;  // owned; absent until opened
   std::unique_ptr<CPDesktopDatabase> local_;          // owned; absent until opened
   std::unique_ptr<BackupDatabaseManager> backup_;     // owned; absent until opened
-  bool desktopPending_ = false;                       // local_ and backup_ wait for commitDesktop
   std::array<ArchiveDatabaseManager*, 16> archiveSlots_{};  // by category; into archives_
   // The archives made for this database; categories whose archives share a file
   // share one manager, so that no archive is written over by another.
@@ -241,6 +277,18 @@ class Synchronizer {
   std::uint16_t forceIdCheck_ = 0;                    // reconcileRecordIds always compares
   IdList desktopIds_;                                 // reconcileRecordIds' desktop list
   std::unique_ptr<CPCategoryTable> desktopWork_;      // synchronizeCategories' desktop copy
+
+  // The safety state of the database being synchronized, set anew for each.
+  std::uint32_t handheldMark_ = 0;                    // the handheld database's commit mark
+  bool mergeFirstSync_ = false;                       // records are paired by their contents
+  bool passwordChanged_ = false;                      // the two sides' digests differ
+  std::vector<std::uint8_t> oldAppInfo_;              // the desktop's app info before the HotSync
+  DbBlockInfo oldAppInfoBlock_{};                     // its name and reserved word
+  std::vector<CPRecord> keptAside_;                   // taken out under the old password
+  std::uint32_t absenceDeletes_ = 0;                  // desktop records deleted as missing
+  std::int32_t desktopRecordsAtStart_ = 0;            // the desktop's records when read
+  std::vector<CPRecord> tooLongOnHandheld_;           // kept over an overwrite of the handheld
+  std::vector<std::uint32_t> tooLongLogged_;          // ids of those logged so far
 };
 
 }  // namespace tallimor

@@ -334,7 +334,10 @@ Result EncodeRecordImage(const CPRecord& record, StoredFlagsPolicy policy, std::
   Put32(out + kImageTagAt, kBlockTag);
   Put32(out + kImageDataOffsetAt, kRecordImageHeaderSize);
   Put32(out + kImageIdAt, record.Id());
-  Put16(out + kImageFlagsAt, policy == StoredFlagsPolicy::kFromRecord ? StoredFlagsOf(record) : 0);
+  std::uint16_t stored = 0;
+  if (policy == StoredFlagsPolicy::kFromRecord) stored = StoredFlagsOf(record);
+  if (policy == StoredFlagsPolicy::kPrivateOnly && record.IsPrivate()) stored = kStoredPrivate;
+  Put16(out + kImageFlagsAt, stored);
   Put32(out + kImageCategoryAt, static_cast<std::uint32_t>(record.Category()));
   Put32(out + kImageDataLengthAt, dataLength);
   if (dataLength > 0) std::memcpy(out + kRecordImageHeaderSize, record.Data(), dataLength);

@@ -47,9 +47,11 @@ inline constexpr std::uint16_t kStoredArchived = 0x04;
 inline constexpr std::uint16_t kStoredNew = 0x08;
 inline constexpr std::uint16_t kStoredPrivate = 0x10;
 
-// Whether a writer stores the records' status bits and private flag (the desktop
-// program) or 0 for every record (the conduit, which writes after a finished sync).
-enum class StoredFlagsPolicy { kFromRecord, kZero };
+// What a writer stores as a record's flags: its status bits and private flag (the
+// desktop program, and the conduit's journals of unfinished work), the private flag
+// alone (the conduit, which writes after a finished sync: no status is left, but a
+// private memo must stay private through the desktop file), or 0 for every record.
+enum class StoredFlagsPolicy { kFromRecord, kPrivateOnly, kZero };
 
 // The 84-byte file header. Offsets 6 to 68 hold the handheld database's
 // description, which the store carries without interpreting it.

@@ -54,6 +54,11 @@ inline constexpr Result kErrCategoryIdExists = -2002;
 inline constexpr Result kErrNoCategoryAtIndex = -2003;
 inline constexpr Result kErrRecordCategoryIndex = -2004;
 
+// Codes of the conduit's safety checks, outside the ranges above.
+// The HotSync would delete many memos of one side only because the other side lacks
+// them; it stopped before changing anything.
+inline constexpr Result kErrMassDeleteRefused = -4100;
+
 // One line of English saying what a result means, for command-line programs and logs.
 // Unknown codes (Sync Manager results among them) give "unknown result".
 const char* ResultMeaning(Result result);

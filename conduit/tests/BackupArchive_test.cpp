@@ -72,7 +72,7 @@ TEST_F(BackupDatabase, SlowSyncReadsTheBackupsRecords) {
   EXPECT_EQ(backup.StoredRecordCount(), 3) << "read once";
 }
 
-TEST_F(BackupDatabase, MissingOrUnopenableBackupIsNoErrorButADamagedOneIs) {
+TEST_F(BackupDatabase, MissingUnopenableOrDamagedBackupIsNoErrorAndADamagedOneIsSetAside) {
   {
     BackupDatabaseManager backup = Backup(kSyncSlow);
     EXPECT_EQ(backup.OpenForSyncType(), kOk);
@@ -85,12 +85,23 @@ TEST_F(BackupDatabase, MissingOrUnopenableBackupIsNoErrorButADamagedOneIs) {
     EXPECT_EQ(backup.OpenForSyncType(), kOk);
     EXPECT_EQ(backup.StoredRecordCount(), 0);
   }
-  // A backup that opens but cannot be read is an error, not an empty backup.
+  // A backup that opens but cannot be read would fail every slow HotSync: it is set
+  // aside under a name that says so, logged, and read as no backup.
   std::filesystem::remove(PathOf("record.BAK"));
   Bytes damaged = FileBytes(Records(10, 2));
   damaged[72] = 3;
   WriteFileBytes(PathOf("record.BAK"), damaged);
-  EXPECT_EQ(Backup(kSyncSlow).OpenForSyncType(), kErrReadRecordHeader);
+  {
+    BackupDatabaseManager backup = Backup(kSyncSlow);
+    EXPECT_EQ(backup.OpenForSyncType(), kOk);
+    EXPECT_EQ(backup.StoredRecordCount(), 0);
+  }
+  EXPECT_FALSE(std::filesystem::exists(PathOf("record.BAK")));
+  EXPECT_EQ(ReadFileBytes(PathOf("record.BAK.damaged")), damaged);
+  // A second damaged copy does not replace the first one set aside.
+  WriteFileBytes(PathOf("record.BAK"), damaged);
+  EXPECT_EQ(Backup(kSyncSlow).OpenForSyncType(), kOk);
+  EXPECT_TRUE(std::filesystem::exists(PathOf("record.BAK.damaged-2")));
 }
 
 TEST_F(BackupDatabase, FastSyncNeverReadsTheBackupButReplacesItWithTheNewDesktopFile) {

@@ -41,8 +41,10 @@ Bytes SampleAppInfo(std::uint16_t changed = 0x0004, const std::vector<std::strin
 
 // Records as the desktop program stores them (modified+private, new, none,
 // deleted), or with every stored flag 0 as the conduit writes them.
-std::vector<Bytes> SampleRecords(bool flagsZero = false) {
-  auto f = [&](std::uint16_t flags) { return flagsZero ? std::uint16_t{0} : flags; };
+// The sample records as the desktop program stores them, or, with `conduitFlags`, as
+// the conduit does: status bits cleared, the private flag (0x10) kept.
+std::vector<Bytes> SampleRecords(bool conduitFlags = false) {
+  auto f = [&](std::uint16_t flags) { return conduitFlags ? static_cast<std::uint16_t>(flags & 0x10) : flags; };
   return {RecordImageBytes(100, f(0x11), 1, "first"), RecordImageBytes(200, f(0x08), 2, "second memo"),
           RecordImageBytes(0, 0, 0, ""), RecordImageBytes(300, f(0x02), 3, "x")};
 }
@@ -124,7 +126,7 @@ TEST_F(CPDesktopDatabaseSyncTypes, MissingFileAndUnknownTypes) {
   EXPECT_TRUE(Files().empty());
 }
 
-TEST_F(CPDesktopDatabaseSyncTypes, ReadingTypesRewriteTheFileWithoutFlags) {
+TEST_F(CPDesktopDatabaseSyncTypes, ReadingTypesRewriteTheFileWithoutStatusButWithPrivacy) {
   for (std::int32_t type : {kSyncFast, kSyncSlow, kSyncDesktopToHandheld}) {
     WriteSample();
     auto d = Manager(type);
@@ -166,7 +168,7 @@ TEST_F(CPDesktopDatabaseSyncTypes, HandheldOverwritesNeverReadsAndWritesWhatItRe
     ASSERT_EQ(d->AddCleanRecord(b), kOk);
     ASSERT_EQ(d->FinishSync(), kOk);
 
-    const Bytes expected = FileBytes({RecordImageBytes(7, 0, 1, "from handheld"), RecordImageBytes(8, 0, 0, "second")},
+    const Bytes expected = FileBytes({RecordImageBytes(7, 0x10, 1, "from handheld"), RecordImageBytes(8, 0, 0, "second")},
                                      InfoBlockBytes("", 296, Bytes(appInfo.begin() + 56, appInfo.end()), 296), {}, h);
     EXPECT_EQ(ReadFileBytes(FilePath()), expected) << type;
   }

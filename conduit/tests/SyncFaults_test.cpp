@@ -99,11 +99,18 @@ class SyncFaultsTest : public SyncFixture {
                                             : "-- the handheld's storage could not be written"),
                 1);
       EXPECT_EQ(LogCount(kActivityConduitEnded, "Generic Conduit"), 0);
+      // Every memo the HotSync keeps is still held somewhere. One it deletes may be
+      // gone already: a failure after both sides committed (at the connection's
+      // close) leaves the deletion done, as it should be.
       const std::set<std::string> held = Held();
       for (const auto& versions : kMemos) {
-        const bool kept = std::any_of(versions.begin(), versions.end(),
-                                      [&](const std::string& v) { return held.count(v) > 0; });
-        EXPECT_TRUE(kept) << "lost: " << *versions.begin();
+        const auto in = [](const auto& set) {
+          return [&set](const std::string& v) { return set.count(v) > 0; };
+        };
+        const bool kept = std::any_of(versions.begin(), versions.end(), in(held));
+        const bool keptByCleanRun = std::any_of(versions.begin(), versions.end(), in(clean)) ||
+                                    std::any_of(versions.begin(), versions.end(), in(cleanArchive));
+        if (keptByCleanRun) EXPECT_TRUE(kept) << "lost: " << *versions.begin();
       }
 
       // The HotSync manager makes the HotSync after a failed one a slow one.

@@ -80,6 +80,15 @@ inline std::string AppData(const std::string& hint = "hint") {
   return data;
 }
 
+// Memo bytes as the handheld stores enciphered memos: any byte value, NULs included.
+inline std::string Bytes8(const std::string& tag) {
+  std::string data = tag;
+  data.push_back('\0');
+  data += "\x81\x40\xff\x00\x7f";
+  data.resize((data.size() + 7) / 8 * 8, '\0');
+  return data;
+}
+
 class SyncFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -176,6 +185,7 @@ class SyncFixture : public ::testing::Test {
     p.creator = FourCc("Tlmr");
     p.type = FourCc("DATA");
     p.firstSync = firstSync;
+    p.options = options_;
     return p;
   }
 
@@ -372,6 +382,7 @@ class SyncFixture : public ::testing::Test {
   std::vector<std::string> names_;
   std::vector<std::pair<std::int32_t, std::string>> log_;  // the last run's entries
   std::uint32_t calls_ = 0;                                 // Sync Manager calls of the last run
+  std::uint32_t options_ = 0;                               // kSyncOption* of the next runs
 };
 
 }  // namespace tallimor::testing

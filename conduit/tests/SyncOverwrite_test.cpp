@@ -82,9 +82,10 @@ TEST_F(SyncOverwriteTest, DesktopOverwriteWithoutADesktopFileLeavesTheHandheldAl
 
   EXPECT_EQ(Sync(kSyncDesktopToHandheld), kErrDesktopFileMissing);
 
-  // The database was never deleted: no call went beyond the system information and
-  // the connection's opening and closing.
-  EXPECT_EQ(calls_, 3u);
+  // The database was never deleted: no call went beyond the system information, the
+  // look at the handheld database's commit mark, and the connection's opening and
+  // closing.
+  EXPECT_EQ(calls_, 4u);
   EXPECT_EQ(DataOf(LiveHandheld()), (std::multiset<std::string>{"only copy"}));
   EXPECT_FALSE(ReadDesktop().present);
   EXPECT_EQ(LogCount(kActivityConduitFailed, "Generic Conduit"), 1);

@@ -11,14 +11,6 @@
 namespace tallimor::testing {
 namespace {
 
-// Memo bytes as the handheld stores enciphered memos: any byte value, NULs included.
-std::string Bytes8(const std::string& tag) {
-  std::string data = tag;
-  data.push_back('\0');
-  data += "\x81\x40\xff\x00\x7f";
-  data.resize((data.size() + 7) / 8 * 8, '\0');
-  return data;
-}
 
 class SyncFastTest : public SyncFixture {};
 class SyncSlowTest : public SyncFixture {};

@@ -560,6 +560,14 @@ Result SyncReadPositionXMap(PositionMapInfo* map) {
   return kSyncErrNone;
 }
 
+Result SyncWriteDBBackupDate(std::uint8_t handle, std::uint32_t backupDate) {
+  OpenDatabase* open = nullptr;
+  const Result r = Begin(handle, Access::kWrite, &open);
+  if (r != kSyncErrNone) return r;
+  open->db->mutableHeader().backupDate = backupDate;
+  return kSyncErrNone;
+}
+
 Result SyncResetSyncFlags(std::uint8_t handle) {
   OpenDatabase* open = nullptr;
   const Result r = Begin(handle, Access::kWrite, &open);

@@ -195,6 +195,11 @@ Result SyncWriteDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 Result SyncWriteDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 // Removes every deleted or archived record.
 Result SyncPurgeDeletedRecs(std::uint8_t handle);
+// Sets the database's last backup date (Palm epoch seconds), written with the
+// database when it is closed. A conduit stamps the database it commits with a value
+// that it also keeps on the desktop, so that a later HotSync can tell whether the
+// handheld took this HotSync's changes.
+Result SyncWriteDBBackupDate(std::uint8_t handle, std::uint32_t backupDate);
 // Fills map->entries with the unique ids from map->firstPosition on (at most
 // entriesWanted and capacity); each id is stored most significant byte first.
 Result SyncReadPositionXMap(PositionMapInfo* map);

@@ -159,6 +159,7 @@ int SyncCommand(const std::string& root, const ParsedOptions& options, std::ostr
     action = syncType;
   }
   HotSyncSession session(root, out, err);
+  session.SetAllowMassDelete(options.Value("--allow-mass-delete") != nullptr);
   return session.Run(*handheld, action);
 }
 
@@ -275,8 +276,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"sync", {{"--handheld", true}, {"--action", true}}, SyncCommand,
-     "Usage: hotsync [--root DIR] sync --handheld DIR [--action ACTION]\n"
+    {"sync", {{"--handheld", true}, {"--action", true}, {"--allow-mass-delete", false}}, SyncCommand,
+     "Usage: hotsync [--root DIR] sync --handheld DIR [--action ACTION] [--allow-mass-delete]\n"
      "\n"
      "HotSyncs the emulated handheld in DIR with the Tallimor conduit. The handheld's\n"
      "user becomes a HotSync user of this computer on its first HotSync. A running\n"
@@ -292,7 +293,12 @@ const Command kCommands[] = {
      "Without --action the action chosen with 'hotsync configure' is used (fast until\n"
      "one is chosen). A fast HotSync compares every record instead on the first HotSync\n"
      "of a handheld or user, and after a HotSync of the handheld that failed or was\n"
-     "interrupted (marked by HotSync.unfinished in the user's HotSync directory).\n"},
+     "interrupted (marked by HotSync.unfinished in the user's HotSync directory).\n"
+     "\n"
+     "A HotSync that would delete more than a tenth of the desktop's memos (and at\n"
+     "least 5) only because the handheld lacks them stops before it changes anything,\n"
+     "since that is what a damaged or cut-short handheld database looks like.\n"
+     "--allow-mass-delete lets this one HotSync go on.\n"},
     {"configure", {{"--user", true}}, ConfigureCommand,
      "Usage: hotsync [--root DIR] configure [--user NAME]\n"
      "\n"

@@ -236,6 +236,7 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
   if (!properties.Build(syncType, conduitDirectory, firstSync, &error)) {
     return abandon("Cannot run the conduit: " + error + ".", kHotSyncExitFailed);
   }
+  if (allowMassDelete_) properties.record()->options |= kSyncOptionAllowMassDelete;
   gProgress = &err_;
   const std::int32_t result = conduit.Open(&ShowProgress, properties.record());
   gProgress = nullptr;

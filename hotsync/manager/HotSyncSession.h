@@ -31,6 +31,8 @@ class HotSyncSession {
   // or with the action the user chose for the conduit when none is given. Returns the
   // exit status (ExitStatus.h).
   int Run(const std::string& handheldDirectory, std::optional<std::int32_t> action);
+  // Lets the next run delete many desktop memos that the handheld lacks.
+  void SetAllowMassDelete(bool allow) { allowMassDelete_ = allow; }
 
  private:
   // The desktop user of the attached handheld, made on its first HotSync; the
@@ -50,6 +52,7 @@ class HotSyncSession {
   std::ostream& out_;  // the run's log entries
   std::ostream& err_;  // progress and failures
   UserData users_;     // the users file of the root
+  bool allowMassDelete_ = false;
 };
 
 }  // namespace tallimor
