@@ -57,6 +57,7 @@ Result BackupDatabaseManager::Close(bool) { return CloseHandle(); }
 Result BackupDatabaseManager::ReadForSync() {
   if (!TakeFirstRead() || SyncType() != kSyncSlow) return kOk;
   const Result result = ReadFile();
+  CloseHandle();  // only read: nothing is written to it until the copy that ends the HotSync
   return result == kErrFileNotOpen ? kOk : result;
 }
 

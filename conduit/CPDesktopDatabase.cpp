@@ -425,7 +425,9 @@ Result CPDesktopDatabase::ReadFile() {
     appInfo_ = std::move(contents.appInfo);
     sortInfo_ = std::move(contents.sortInfo);
   }
-  CloseHandle();
+  // The file stays open, and so locked, until it is written or the manager goes:
+  // no other program may replace it between this read and the HotSync's write.
+  if (result != kOk) CloseHandle();
   dirty_ = false;
   return result;
 }
@@ -436,13 +438,15 @@ Result CPDesktopDatabase::ReplaceContents(const std::function<Result(int fd)>& w
     createdByOpen_ = false;
     return kOk;
   }
-  return result == kErrOutOfMemory ? kErrOutOfMemory : kErrWrite;
+  return result == kErrOutOfMemory || result == kErrFileChanged ? result : kErrWrite;
 }
 
 Result CPDesktopDatabase::WriteFile() {
   const CPCategoryTable* table = CategoryTable();
   if (!dirty_ && !(table != nullptr && table->IsDirty())) return kOk;
-  if (OpenForSyncType() != kOk || !file_.IsOpen() || !writable_) {
+  // The file held since it was read is replaced as it is; otherwise it is opened now.
+  const bool held = file_.IsOpen() && !firstPhase_;
+  if (!held && (OpenForSyncType() != kOk || !file_.IsOpen() || !writable_)) {
     CloseHandle();
     return kErrWrite;
   }

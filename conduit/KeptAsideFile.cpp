@@ -85,6 +85,7 @@ Result KeptAsideFile::Keep(const DbBlockInfo& appInfo, const DbDescriptor& datab
       if (read == kOk) read = kept.ReadForSync();
       // A file that cannot be read whole is never written over: the next name is tried.
       if (read != kOk || DigestHeld(kept) != digest) continue;
+      kept.CloseHandle();  // held since the read; written below through a path of its own
     }
     for (const CPRecord& record : records) {
       if (!fresh && Holds(kept, record)) continue;

@@ -43,6 +43,8 @@ Result CPRecordFile::ReadFile() {
   header_ = std::move(contents.header);
   appInfo_ = std::move(contents.appInfo);
   sortInfo_ = std::move(contents.sortInfo);
+  readIdentity_ = file_.Identity();
+  if (!LockedFile::ContentDigest(file_.Descriptor(), &readDigest_)) readIdentity_ = FileIdentity{};
   file_.Close();
   dirty_ = false;
   return result;
@@ -51,6 +53,17 @@ Result CPRecordFile::ReadFile() {
 Result CPRecordFile::WriteFile() {
   if (!dirty_ && !(categories_ && categories_->IsDirty())) return kOk;
   if (file_.Open(path_, LockedFile::Mode::kReadWriteExisting) != kOk) return kErrWrite;
+  // The file is not held between a load and a save; one that another program (a
+  // HotSync that ran without telling this one) wrote meanwhile is not written over.
+  if (readIdentity_.size >= 0 && !(file_.Identity() == readIdentity_)) {
+    // Replaced or touched, but it may hold the very bytes read (a copy put back).
+    std::uint64_t digest = 0;
+    if (file_.Identity().size != readIdentity_.size ||
+        !LockedFile::ContentDigest(file_.Descriptor(), &digest) || digest != readDigest_) {
+      file_.Close();
+      return kErrFileChanged;
+    }
+  }
   if (!header_) {
     file_.Close();
     return kOk;
@@ -64,8 +77,12 @@ Result CPRecordFile::WriteFile() {
     return WriteRecordFile(fd, *header_, appInfo_.get(), sortInfo_.get(), records_.Count(), source,
                            StoredFlagsPolicy::kFromRecord);
   });
+  if (result == kOk) {
+    readIdentity_ = file_.Identity();
+    if (!LockedFile::ContentDigest(file_.Descriptor(), &readDigest_)) readIdentity_ = FileIdentity{};
+  }
   file_.Close();
-  if (result != kOk) return result == kErrOutOfMemory ? kErrOutOfMemory : kErrWrite;
+  if (result != kOk) return result == kErrOutOfMemory || result == kErrFileChanged ? result : kErrWrite;
   dirty_ = false;
   return kOk;
 }

@@ -47,7 +47,9 @@ class CPRecordFile {
   // replaces the file with the header, blocks and records in slot order, each
   // record with its status bits and private flag as stored flags; then clears the
   // dirty flag. kErrWrite when the file cannot be opened or written (the old file
-  // then stays as it was, and the dirty flag stays set).
+  // then stays as it was, and the dirty flag stays set); kErrFileChanged, writing
+  // nothing, when the file read here has since been replaced or written by another
+  // program (the caller reloads, and nothing the other program wrote is lost).
   virtual Result WriteFile();
   // Frees everything; writes nothing.
   virtual ~CPRecordFile();
@@ -149,6 +151,8 @@ class CPRecordFile {
   std::string path_;                           // record.dat
   std::uint32_t flags_;                        // kCategories | kAppInfo | kSortInfo
   LockedFile file_;                            // open only inside Load and Save
+  FileIdentity readIdentity_;                  // the file as last read or written here
+  std::uint64_t readDigest_ = 0;               // and the digest of its contents
   std::unique_ptr<RecordFileHeader> header_;   // nullptr until loaded
   std::unique_ptr<InfoBlock> appInfo_;         // app info block, or none
   std::unique_ptr<InfoBlock> sortInfo_;        // sort info block, or none

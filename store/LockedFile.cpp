@@ -3,6 +3,8 @@
 // path, because a concurrent Replace() may have renamed a new file over it.
 #include "store/LockedFile.h"
 
+#include <cstring>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -34,6 +36,53 @@ LockedFile::~LockedFile() { Close(); }
 void LockedFile::Close() {
   CloseQuietly(fd_);
   fd_ = -1;
+  identity_ = FileIdentity{};
+}
+
+bool LockedFile::IdentityOf(int fd, FileIdentity* identity) {
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0) return false;
+  identity->device = static_cast<std::uint64_t>(st.st_dev);
+  identity->inode = static_cast<std::uint64_t>(st.st_ino);
+  identity->size = static_cast<std::int64_t>(st.st_size);
+  identity->modifiedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  identity->modifiedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+  return true;
+}
+
+bool LockedFile::ContentDigest(int fd, std::uint64_t* digest) {
+  // FNV-1a over 8-byte words, with the length folded in: no cryptographic strength
+  // is needed to tell one version of a file from another.
+  constexpr std::uint64_t kPrime = 0x100000001b3ull;
+  std::uint64_t hash = 0xcbf29ce484222325ull;
+  std::vector<std::uint8_t> buffer(1 << 16);
+  std::uint64_t total = 0;
+  for (off_t at = 0;;) {
+    const ssize_t got = ::pread(fd, buffer.data(), buffer.size(), at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    if (got == 0) break;
+    std::size_t i = 0;
+    const auto n = static_cast<std::size_t>(got);
+    for (; i + 8 <= n; i += 8) {
+      std::uint64_t word;
+      std::memcpy(&word, buffer.data() + i, 8);
+      hash = (hash ^ word) * kPrime;
+    }
+    for (; i < n; ++i) hash = (hash ^ buffer[i]) * kPrime;
+    at += got;
+    total += static_cast<std::uint64_t>(got);
+  }
+  *digest = (hash ^ total) * kPrime;
+  return true;
+}
+
+bool LockedFile::StillAsOpened() const {
+  FileIdentity now;
+  if (!IdentityOf(fd_, &now) || !(now == identity_)) return false;
+  struct stat atPath {};
+  return ::stat(path_.c_str(), &atPath) == 0 && static_cast<std::uint64_t>(atPath.st_dev) == now.device &&
+         static_cast<std::uint64_t>(atPath.st_ino) == now.inode;
 }
 
 Result LockedFile::Open(const std::string& path, Mode mode) {
@@ -64,6 +113,7 @@ Result LockedFile::Open(const std::string& path, Mode mode) {
       ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
       fd_ = fd;
       path_ = resolved;
+      IdentityOf(fd_, &identity_);
       return kOk;
     }
     // The path was given a new file while we were locking the old one.
@@ -96,12 +146,14 @@ Result LockedFile::Replace(const std::function<Result(int fd)>& write) {
   const Result result = write(fd);
   if (result != kOk) return fail(result);
   if (::fsync(fd) != 0) return fail(kErrWrite);
+  if (!StillAsOpened()) return fail(kErrFileChanged);
   if (::rename(temp.c_str(), path_.c_str()) != 0) return fail(kErrWrite);
   SyncDirectoryOf(path_);
   // The new file is in place and locked; let go of the old one.
   CloseQuietly(fd_);
   fd_ = fd;
   ::lseek(fd_, 0, SEEK_SET);
+  IdentityOf(fd_, &identity_);
   return kOk;
 }
 

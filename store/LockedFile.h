@@ -19,6 +19,17 @@
 
 namespace tallimor {
 
+// What tells one state of a file from another: the file itself and its size and
+// modification time. A file replaced or written since has another identity.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = -1;
+  std::int64_t modifiedSeconds = 0;
+  std::int64_t modifiedNanoseconds = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+
 class LockedFile {
  public:
   enum class Mode {
@@ -48,12 +59,29 @@ class LockedFile {
   // permissions, is synced to disk and renamed over the file, and stays open and
   // locked as the new file. A non-zero result of `write`, or any failure
   // (kErrWrite), leaves the old file exactly as it was and removes the
-  // temporary. kErrFileNotOpen if the file is not open.
+  // temporary. kErrFileNotOpen if the file is not open. kErrFileChanged, writing
+  // nothing, when the file at the path is no longer the one opened here, or was
+  // written since (by a program that ignores the lock, or on a file system without
+  // locks).
   Result Replace(const std::function<Result(int fd)>& write);
 
+  // The identity of the open file (as it was opened, or as Replace left it); an
+  // empty identity when nothing is open.
+  const FileIdentity& Identity() const { return identity_; }
+  // The identity of what `fd` refers to now; false when it cannot be had.
+  static bool IdentityOf(int fd, FileIdentity* identity);
+  // A 64-bit digest of the whole contents of `fd` (read from its start, the file
+  // position left alone), to tell whether a file that was replaced holds other bytes;
+  // false when it cannot be read.
+  static bool ContentDigest(int fd, std::uint64_t* digest);
+
  private:
+  // True when the path still names the open file, and the file is as it was opened.
+  bool StillAsOpened() const;
+
   int fd_ = -1;          // open, locked descriptor, or -1
   std::string path_;     // the file's path with symbolic links resolved
+  FileIdentity identity_;  // of the open file when it was opened or last replaced
 };
 
 }  // namespace tallimor

@@ -57,6 +57,7 @@ constexpr Meaning kMeanings[] = {
     {kErrCategoryIdExists, "a category with that id exists already"},
     {kErrNoCategoryAtIndex, "no category at that index, or no category table"},
     {kErrRecordCategoryIndex, "category index above 15 in a record-level category operation"},
+    {kErrFileChanged, "the file was changed by another program since it was read; it was not written over"},
     {kErrMassDeleteRefused, "the HotSync would delete many memos only because the other side lacks them; nothing was changed"},
 };
 

@@ -58,6 +58,9 @@ inline constexpr Result kErrRecordCategoryIndex = -2004;
 // The HotSync would delete many memos of one side only because the other side lacks
 // them; it stopped before changing anything.
 inline constexpr Result kErrMassDeleteRefused = -4100;
+// The file was changed by another program since it was read here; it was not
+// written over, so that nothing the other program wrote is lost.
+inline constexpr Result kErrFileChanged = -4101;
 
 // One line of English saying what a result means, for command-line programs and logs.
 // Unknown codes (Sync Manager results among them) give "unknown result".

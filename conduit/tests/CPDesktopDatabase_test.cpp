@@ -195,7 +195,10 @@ TEST_F(CPDesktopDatabaseReadForSync, SlowSyncMarksEveryRecordPendingUntilClaimed
   auto d = Manager(kSyncSlow);
   ASSERT_EQ(d->OpenForSyncType(), kOk);
   ASSERT_EQ(d->ReadForSync(), kOk);
-  EXPECT_FALSE(d->IsFileOpen());
+  // Held, and so locked, from the read until the HotSync writes it.
+  EXPECT_TRUE(d->IsFileOpen());
+  LockedFile other;
+  EXPECT_EQ(other.Open(FilePath(), LockedFile::Mode::kReadExisting), kErrOpenFailed);
   EXPECT_FALSE(d->IsDirty());
   ASSERT_EQ(d->Open(kOpenRead), kOk);
   EXPECT_EQ(d->ReadForSync(), kOk);  // read once only

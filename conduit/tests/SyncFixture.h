@@ -358,6 +358,7 @@ class SyncFixture : public ::testing::Test {
     for (const auto& e : fs::directory_iterator(dir)) {
       const std::string name = e.path().filename().string();
       if (skipLog && name == HotSyncLog::kFileName) continue;
+      if (name == Handheld::kLockFileName) continue;  // says who ran last, holds no data
       files[name] = ReadFileBytes(e.path().string());
     }
     return files;
@@ -365,7 +366,10 @@ class SyncFixture : public ::testing::Test {
   static void RestoreFiles(const std::string& dir, const std::map<std::string, Bytes>& files, bool skipLog) {
     for (const auto& e : fs::directory_iterator(dir)) {
       const std::string name = e.path().filename().string();
-      if (!(skipLog && name == HotSyncLog::kFileName) && files.count(name) == 0) fs::remove(e.path());
+      if (!(skipLog && name == HotSyncLog::kFileName) && name != Handheld::kLockFileName &&
+          files.count(name) == 0) {
+        fs::remove(e.path());
+      }
     }
     for (const auto& [name, bytes] : files) WriteFileBytes(dir + "/" + name, bytes);
   }

@@ -3,7 +3,10 @@
 #include "hotsync/handheld/Handheld.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -137,6 +140,42 @@ Result Handheld::Open(const std::string& directory, std::unique_ptr<Handheld>* o
   const Result parsed = ParseIdentity(text, &identity, &why);
   if (parsed != kSyncErrNone) return Fail(error, parsed, path + ": " + why);
   out->reset(new Handheld(directory, std::move(identity)));
+  return kSyncErrNone;
+}
+
+Handheld::~Handheld() {
+  if (lock_ >= 0) ::close(lock_);
+}
+
+Result Handheld::Lock(const std::string& program, std::string* error) {
+  if (lock_ >= 0) return kSyncErrNone;
+  const std::string path = directory_ + "/" + kLockFileName;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  if (fd < 0) return Fail(error, kSyncErrStorage, "cannot open " + path + ": " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail(error, kSyncErrStorage, path + " is not a regular file");
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int err = errno;
+    char holder[128] = {};
+    const ssize_t got = ::pread(fd, holder, sizeof holder - 1, 0);
+    ::close(fd);
+    if (err != EWOULDBLOCK) return Fail(error, kSyncErrStorage, "cannot lock " + path + ": " + std::strerror(err));
+    std::string who = got > 0 ? std::string(holder, static_cast<std::size_t>(got)) : std::string();
+    while (!who.empty() && (who.back() == '\n' || who.back() == '\r')) who.pop_back();
+    if (who.empty()) who = "another program";
+    return Fail(error, kSyncErrBusy,
+                "the handheld in " + directory_ + " is in use by " + who + "; try again when it has finished");
+  }
+  const std::string line = program + " (process " + std::to_string(static_cast<long>(::getpid())) + ")\n";
+  // Only a description for the message above: a failure to write it changes nothing.
+  if (::ftruncate(fd, 0) == 0) {
+    ssize_t ignored = ::pwrite(fd, line.data(), line.size(), 0);
+    (void)ignored;
+  }
+  lock_ = fd;
   return kSyncErrNone;
 }
 

@@ -30,8 +30,14 @@ class Handheld {
   static constexpr const char* kIdentityFileName = "handheld.ini";
   static constexpr std::size_t kMaxUserNameLength = 40;
 
+  // The lock file in the handheld's directory that every program changing the
+  // handheld holds while it works: a HotSync for its whole run, tallimor-handheld for
+  // one command. It names the program holding it.
+  static constexpr const char* kLockFileName = "handheld.lock";
+
   Handheld(const Handheld&) = delete;
   Handheld& operator=(const Handheld&) = delete;
+  ~Handheld();
 
   // Makes a new emulated handheld in `directory` (created when missing) with this
   // identity. kSyncErrExists when the directory already holds a handheld.ini,
@@ -50,6 +56,12 @@ class Handheld {
 
   const std::string& directory() const { return directory_; }
   const HandheldIdentity& identity() const { return identity_; }
+  // Takes the handheld's lock for `program` until this object is destroyed, without
+  // waiting: a program that finds it taken is told which program has it. The kernel
+  // lets it go when the holder dies, so no program waits on a dead one.
+  // kSyncErrBusy (*error names the holder), kSyncErrStorage.
+  Result Lock(const std::string& program, std::string* error);
+
   // Replaces the identity, rewriting handheld.ini atomically.
   Result SetIdentity(const HandheldIdentity& identity, std::string* error);
 
@@ -77,6 +89,7 @@ class Handheld {
 
   std::string directory_;       // without a trailing '/'
   HandheldIdentity identity_;
+  int lock_ = -1;               // the lock file, held, or -1
 };
 
 }  // namespace tallimor

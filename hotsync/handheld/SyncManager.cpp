@@ -223,6 +223,10 @@ Result SyncAttachHandheld(const char* directory) {
   std::unique_ptr<Handheld> handheld;
   const Result opened = Handheld::Open(directory, &handheld, &s.detail);
   if (opened != kSyncErrNone) return opened;
+  // Held for the whole HotSync, so that no other program changes the handheld
+  // between the conduit's reading and its writing.
+  const Result locked = handheld->Lock("hotsync", &s.detail);
+  if (locked != kSyncErrNone) return locked;
   s.handheld = std::move(handheld);
   DiscardRun(s);
   s.faults.Arm(call, kind);

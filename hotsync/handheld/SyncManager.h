@@ -111,7 +111,9 @@ struct PositionMapInfo {
 // Attaches the library to the emulated handheld in `directory`, resets the call
 // counter and reads TALLIMOR_SYNC_FAULT. kSyncErrNotFound / kSyncErrCorruptDatabase
 // for a missing or unreadable identity, kSyncErrBadArgument for a malformed fault
-// setting, kSyncErrAlreadyConnected when attached already. Details: SyncLastErrorDetail.
+// setting, kSyncErrAlreadyConnected when attached already, kSyncErrBusy when another
+// program holds the handheld's lock (Handheld::Lock), which the attached library
+// holds until it detaches. Details: SyncLastErrorDetail.
 Result SyncAttachHandheld(const char* directory);
 // Detaches: open databases are discarded unchanged, pending removals dropped, the
 // connection closed and the fault disarmed. Always succeeds.

@@ -27,6 +27,7 @@ constexpr Meaning kMeanings[] = {
     {kSyncErrWrongDatabaseKind, "the operation does not apply to this kind of database"},
     {kSyncErrTooManyOpen, "too many databases are open"},
     {kSyncErrAlreadyConnected, "the conduit's connection is already open"},
+    {kSyncErrBusy, "another program is using the handheld"},
 };
 
 }  // namespace

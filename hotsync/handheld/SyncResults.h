@@ -25,6 +25,7 @@ inline constexpr Result kSyncErrDatabaseOpen = 0x400C;       // the database is 
 inline constexpr Result kSyncErrWrongDatabaseKind = 0x400D;  // a record operation on a resource database or back
 inline constexpr Result kSyncErrTooManyOpen = 0x400E;        // every handle is in use
 inline constexpr Result kSyncErrAlreadyConnected = 0x400F;   // the conduit's connection is open already
+inline constexpr Result kSyncErrBusy = 0x4010;               // another program is using the handheld
 inline constexpr Result kSyncErrCommLost = 0x2001;           // communications: the link to the handheld is gone
 
 // The largest record or block the Sync Manager moves in one call.

@@ -60,16 +60,12 @@ Result AtomicFile::Write(const std::string& path, const std::uint8_t* data, std:
     written += static_cast<std::size_t>(n);
   }
   if (::fsync(fd) != 0) return abandon("cannot flush " + tempPath);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(tempPath.c_str());
-    return Fail(error, "cannot close " + tempPath, err);
-  }
-  if (::rename(tempPath.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(tempPath.c_str());
-    return Fail(error, "cannot replace " + path, err);
-  }
+  // Renamed while still open and locked: closed first, the finished temporary would
+  // look like one a killed writer left, and another writer's clean-up could remove it
+  // before the rename.
+  if (::rename(tempPath.c_str(), path.c_str()) != 0) return abandon("cannot replace " + path);
+  // The contents are on the disk already (fsync above); a failing close loses nothing.
+  ::close(fd);
   SyncDirectoryOf(path);
   return kOk;
 }

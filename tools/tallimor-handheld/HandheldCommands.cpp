@@ -88,9 +88,12 @@ class Session {
   int OpenHandheld() {
     std::string error;
     const Result opened = Handheld::Open(directory_, &handheld_, &error);
-    if (opened == kSyncErrNone) return kExitOk;
     if (opened == kSyncErrNotFound) return Fail(error + " (make one with 'init --user NAME')");
-    return Fail(error);
+    if (opened != kSyncErrNone) return Fail(error);
+    // Held until the command ends: a HotSync must not write the handheld between this
+    // command's reading and its writing, nor this command between a HotSync's.
+    if (handheld_->Lock("tallimor-handheld", &error) != kSyncErrNone) return Fail(error);
+    return kExitOk;
   }
 
   // Opens the memo database; with `needsText` also asks for the password of a
