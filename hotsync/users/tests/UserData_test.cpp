@@ -189,8 +189,10 @@ TEST_F(UsersLibrary, AnOversizedUsersFileIsRefusedAndNeverOverwritten) {
   HotSyncUser added;
   EXPECT_EQ(data.AddUser("New", 0, &added), kUsersErrFileTooLarge);
   EXPECT_GT(fs::file_size(data.usersFilePath()), UsersFile::kMaxFileSize);
-  EXPECT_STREQ(UsersResultMeaning(kUsersErrFileTooLarge),
-               "the HotSync users file is too large to be a users file");
+  // The meaning names the file, for callers that only print the meaning.
+  EXPECT_EQ(std::string(UsersResultMeaning(kUsersErrFileTooLarge)),
+            "the HotSync users file is too large to be a users file: " + data.usersFilePath() +
+                ": it is larger than 4194304 bytes");
 }
 
 TEST_F(UsersLibrary, AHostileFileCannotPointOutsideTheRoot) {
@@ -198,7 +200,8 @@ TEST_F(UsersLibrary, AHostileFileCannotPointOutsideTheRoot) {
   UserData data(root_);
   EXPECT_EQ(data.UserCount(), 1);
   HotSyncUser user;
-  EXPECT_EQ(data.FindUser(1, &user), kUsersErrUnknownUser);
+  // The entry stays that user's: asking for it says what is wrong, never "unknown".
+  EXPECT_EQ(data.FindUser(1, &user), kUsersErrUnusableEntry);
   EXPECT_EQ(data.FindUserByName("ok", &user), kOk);
   EXPECT_EQ(user.directory, "Ok");
 }
