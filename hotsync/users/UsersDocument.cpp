@@ -222,8 +222,12 @@ void UsersDocument::Analyse() {
       std::string_view key;
       std::string_view value;
       if (!KeyLine(lines_[i].text, &key, &value)) continue;
+      std::uint32_t number = 0;
       if (s.kind == Kind::kHeader && EqualsIgnoringCase(key, kHighestIdKey)) {
-        hasHighest_ = ParseId(value, &highest_);
+        if (ParseId(value, &number)) {
+          highest_ = std::max(highest_, number);
+          hasHighest_ = true;
+        }
       } else if (entry != nullptr && EqualsIgnoringCase(key, "Name")) {
         entry->name = UsersFile::Unescape(value);
       } else if (entry != nullptr && EqualsIgnoringCase(key, "Directory")) {
@@ -231,15 +235,14 @@ void UsersDocument::Analyse() {
         directories_.insert(UsersFile::FoldCase(entry->directories.back().first));
         directories_.insert(UsersFile::FoldCase(value));
       } else if (entry != nullptr && EqualsIgnoringCase(key, "Id")) {
-        std::uint32_t named = 0;
-        if (!DigitsIn(value, &named)) continue;
-        ids_.insert(named);
-        if (s.kind == Kind::kEntry && named != s.id && entry->problem.empty()) {
-          entry->problem = "its Id line (" + LineNumber(i) + ") says " + std::to_string(named);
+        if (!DigitsIn(value, &number)) continue;
+        ids_.insert(number);
+        if (s.kind == Kind::kEntry && number != s.id && entry->problem.empty()) {
+          entry->problem = "its Id line (" + LineNumber(i) + ") says " + std::to_string(number);
         }
         if (s.kind == Kind::kBadEntry && !s.hasId) {
           bad.hasId = true;
-          bad.id = named;
+          bad.id = number;
         }
       } else if (s.kind == Kind::kValues) {
         UserValue v{s.name, UsersFile::Unescape(key), 0};
@@ -293,11 +296,11 @@ void UsersDocument::Analyse() {
 
   std::map<std::uint32_t, std::size_t> at;  // id -> position in users_
   for (std::size_t i = 0; i < users_.size(); ++i) at.emplace(users_[i].id, i);
+  valueCount_ = values.size();  // the reader's limit counts every value line it takes
   for (ParsedValue& v : values) {
     const auto it = at.find(v.id);
     if (it != at.end()) UsersFile::SetValue(users_[it->second].values, std::move(v.value));
   }
-  for (const HotSyncUser& user : users_) valueCount_ += user.values.size();
 }
 
 const HotSyncUser* UsersDocument::Find(std::uint32_t id) const {

@@ -120,8 +120,8 @@ class UsersDocument {
   std::set<std::uint32_t> ids_;          // every id the file names, usable or not
   std::set<std::string> directories_;    // every directory it names, folded to lower case
   bool hasHighest_ = false;              // whether [Users] holds a readable HighestId
-  std::uint32_t highest_ = 0;            // that value
-  std::size_t valueCount_ = 0;           // values of all users
+  std::uint32_t highest_ = 0;            // the highest of them
+  std::size_t valueCount_ = 0;           // value lines taken, of any id, up to kMaxValues
 };
 
 }  // namespace tallimor
