@@ -157,9 +157,9 @@ Result UserData::Update(const std::function<Result(UsersDocument&)>& change) {
 
 Result UserData::Unusable(const UnusableEntry& entry) const {
   SetUsersResultDetail(kUsersErrUnusableEntry,
-                       usersFilePath() + ", line " + std::to_string(entry.line) + ": the entry" +
+                       usersFilePath() + ", line " + std::to_string(entry.line) + ", the entry" +
                            (entry.hasId ? " of user id " + std::to_string(entry.id) : std::string()) +
-                           " cannot be used: " + entry.reason);
+                           ": " + entry.reason);
   return kUsersErrUnusableEntry;
 }
 

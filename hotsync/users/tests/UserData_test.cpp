@@ -379,8 +379,8 @@ TEST_F(UsersAdd, AnUnusableEntryKeepsItsIdNameAndDirectoryFromNewHandhelds) {
   EXPECT_EQ(std::string(UsersResultMeaning(kUsersErrUnusableEntry)),
             "the user's entry in the HotSync users file cannot be used; correct it by hand "
             "(nothing was changed): " + data.usersFilePath() +
-                ", line 2: the entry of user id 1 cannot be used: its directory \"Sato/H\" is not "
-                "a single folder name");
+                ", line 2, the entry of user id 1: its directory \"Sato/H\" is not a single folder "
+                "name");
   EXPECT_EQ(data.FindUserByName("Hanako Sato", &user), kUsersErrUnusableEntry);
   EXPECT_EQ(data.AddUser("Hanako Sato", 1, &user), kUsersErrUnusableEntry);
   EXPECT_EQ(data.AddUser("Hanako Sato", 0, &user), kUsersErrUnusableEntry);
