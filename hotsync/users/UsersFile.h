@@ -50,7 +50,8 @@ struct UsersFileFault {
 // end are written \xHH, so any code page 932 text survives and every line stays
 // plain ASCII. Keys are matched without regard to case; spaces around keys and
 // values are ignored. Unknown sections and keys are ignored, and kept as they stand
-// when the library changes the file (see UsersDocument).
+// when the library changes the file; a [Users] section records the highest user id
+// the file has held (see UsersDocument).
 class UsersFile {
  public:
   static constexpr std::size_t kMaxFileSize = 4u << 20;   // larger files are refused

@@ -405,18 +405,6 @@ TEST_F(UsersAdd, AnUnusableEntryKeepsItsIdNameAndDirectoryFromNewHandhelds) {
   EXPECT_EQ(value, 2);
 }
 
-TEST_F(UsersAdd, AnIdIsNeverHandedOutTwiceEvenAfterItsEntryIsRemoved) {
-  UserData data(root_);
-  EXPECT_EQ(Add(data, "Taro Yamada", 0).id, 1u);
-  EXPECT_EQ(Add(data, "Hanako Sato", 0).id, 2u);
-  std::string text = UsersFileText();
-  text.erase(text.find("\n[User 2]"));
-  WriteUsersFile(text + "\n");
-  EXPECT_EQ(Add(data, "Jiro Suzuki", 0).id, 3u);
-  // Her directory is still on disk: nobody else gets it either.
-  EXPECT_EQ(Add(data, "Haruka Sato", 0).directory, "SatoH1");
-}
-
 namespace {
 void KillHere(const char* point) {
   if (std::strcmp(point, "entry-written") == 0) ::raise(SIGKILL);

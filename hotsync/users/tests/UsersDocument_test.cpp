@@ -164,6 +164,9 @@ TEST(UsersHandEdits, EveryKindIsReadKeptWholeAndReservesItsIdAndDirectory) {
       // The entry is found by its id where one can be made out, else by its name.
       EXPECT_TRUE(document.UnusableWithId(edit.unusableId) == &entry ||
                   (!entry.hasId && document.UnusableWithName(entry.name) == &entry));
+      // Its values stay in the file, but nobody can be given them.
+      EXPECT_EQ(document.SetValue(edit.unusableId, {"Tallimore-Vexa", "LastCategory", 4}),
+                kUsersErrUnknownUser);
     } else {
       EXPECT_TRUE(document.unusable().empty());
     }
@@ -205,23 +208,6 @@ TEST(UsersHandEdits, EveryKindIsReadKeptWholeAndReservesItsIdAndDirectory) {
       EXPECT_EQ(AllCrlf(bare), rewritten);
     }
   }
-}
-
-TEST(UsersHandEdits, EditsThatStopAUserKeepItsIdNameAndDirectoryFromOthers) {
-  UsersDocument document;
-  UsersFileFault fault;
-  ASSERT_EQ(document.Read(Replace(kBase, "Directory=SatoH", "Directory=Sato/H"), &fault), kOk);
-  const UnusableEntry* entry = document.UnusableWithId(1);
-  ASSERT_NE(entry, nullptr);
-  EXPECT_EQ(entry->line, 5u);
-  EXPECT_EQ(entry->name, "Hanako Sato");
-  EXPECT_EQ(entry->reason, "its directory \"Sato/H\" is not a single folder name");
-  EXPECT_EQ(document.UnusableWithName("Hanako Sato"), entry);
-  EXPECT_EQ(document.UnusableWithName(""), nullptr);
-  // Both the name as written and what it would mean stay taken.
-  EXPECT_TRUE(document.DirectoryTaken("SATO/H"));
-  // Her values stay in the file but belong to nobody that can be used.
-  EXPECT_EQ(document.SetValue(1, {"Tallimore-Vexa", "LastCategory", 4}), kUsersErrUnknownUser);
 }
 
 TEST(UsersHandEdits, AMangledIdStillReservesTheIdItShows) {
