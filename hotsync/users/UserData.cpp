@@ -2,7 +2,9 @@
 // whole, so a reader sees the old file or the new one. Writers (a per-user value,
 // a new user) take an exclusive lock on a lock file beside it and re-read the file
 // under the lock, so that two programs writing at once do not lose each other's
-// changes.
+// changes. A new user's entry is written before the user's directory is made: the
+// entry reserves the directory's name, so a run killed in between leaves a user
+// whose directory the next HotSync makes, and no directory that nobody owns.
 #include "hotsync/users/UserData.h"
 
 #include <dirent.h>
@@ -19,14 +21,6 @@
 
 namespace tallimor {
 namespace {
-
-std::string FoldCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 // Copies text with its NUL into a caller's buffer of *length bytes.
 Result CopyOut(std::string_view text, char* buffer, std::uint16_t* length) {
@@ -54,22 +48,16 @@ bool MakeDirectories(const std::string& path) {
 std::set<std::string> NamesIn(const std::string& dir) {
   std::set<std::string> names;
   if (DIR* d = ::opendir(dir.c_str())) {
-    while (const dirent* e = ::readdir(d)) names.insert(FoldCase(e->d_name));
+    while (const dirent* e = ::readdir(d)) names.insert(UsersFile::FoldCase(e->d_name));
     ::closedir(d);
   }
   return names;
 }
 
-// A fresh id: one above the highest, or the lowest free one when that is taken.
-std::uint32_t NextId(const std::vector<HotSyncUser>& users) {
-  std::uint32_t highest = 0;
-  for (const HotSyncUser& u : users) highest = std::max(highest, u.id);
-  if (highest + 1 < UsersFile::kNoUser) return highest + 1;
-  std::set<std::uint32_t> ids;
-  for (const HotSyncUser& u : users) ids.insert(u.id);
-  std::uint32_t id = 1;
-  while (ids.count(id) != 0) ++id;  // fewer users than ids, so this ends
-  return id;
+void (*gPointHook)(const char*) = nullptr;
+
+void Point(const char* name) {
+  if (gPointHook != nullptr) gPointHook(name);
 }
 
 bool IsDirectoryByte(char c) {
@@ -103,34 +91,49 @@ std::string UserData::DirectoryBaseFor(std::string_view name) {
   return base;
 }
 
+void UserData::SetPointHook(void (*hook)(const char* point)) { gPointHook = hook; }
+
 Result UserData::Refresh() {
+  SetUsersResultDetail(kOk, {});
   const std::string path = usersFilePath();
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) {
-    loaded_ = false;
-    users_.clear();
-    return errno == ENOENT ? kOk : kErrOpenFailed;
-  }
-  if (loaded_ && st.st_dev == device_ && st.st_ino == inode_ && st.st_size == size_ &&
-      st.st_mtim.tv_sec == modified_.tv_sec && st.st_mtim.tv_nsec == modified_.tv_nsec) {
+  if (::lstat(path.c_str(), &st) == 0 && loaded_ && st.st_dev == device_ && st.st_ino == inode_ &&
+      st.st_size == size_ && st.st_mtim.tv_sec == modified_.tv_sec &&
+      st.st_mtim.tv_nsec == modified_.tv_nsec) {
     return kOk;
   }
-  std::vector<HotSyncUser> users;
-  const Result r = UsersFile::Load(path, &users);
-  loaded_ = r == kOk;
-  users_ = std::move(users);
+  loaded_ = false;
+  std::string text;
+  bool exists = false;
+  UsersFileFault fault;
+  Result r = UsersFile::ReadText(path, &text, &exists, &fault);
+  if (r == kOk) r = document_.Read(exists ? text : UsersFile::Format({}), &fault);
+  if (r != kOk) {
+    document_ = UsersDocument();
+    SetUsersResultDetail(r, UsersFile::Describe(path, fault));
+    return r;
+  }
+  // Identified by what was seen before reading: a change while reading shows at the
+  // next call.
+  loaded_ = exists;
   device_ = st.st_dev;
   inode_ = st.st_ino;
   size_ = st.st_size;
   modified_ = st.st_mtim;
-  return r;
+  return kOk;
 }
 
-Result UserData::Update(const std::function<Result(std::vector<HotSyncUser>&)>& change) {
-  if (!MakeDirectories(root_.substr(0, root_.size() - 1))) return kErrWrite;
+Result UserData::Update(const std::function<Result(UsersDocument&)>& change) {
+  if (!MakeDirectories(root_.substr(0, root_.size() - 1))) {
+    SetUsersResultDetail(kErrWrite, root_ + ": " + std::strerror(errno));
+    return kErrWrite;
+  }
   const std::string lockPath = root_ + kLockFileName;
   const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (lock < 0) return kErrOpenFailed;
+  if (lock < 0) {
+    SetUsersResultDetail(kErrOpenFailed, lockPath + ": " + std::strerror(errno));
+    return kErrOpenFailed;
+  }
   while (::flock(lock, LOCK_EX) != 0) {
     if (errno != EINTR) {
       ::close(lock);
@@ -140,40 +143,45 @@ Result UserData::Update(const std::function<Result(std::vector<HotSyncUser>&)>& 
   loaded_ = false;  // another program may have written within the file's time stamp
   Result r = Refresh();
   if (r == kOk) {
-    std::vector<HotSyncUser> users = users_;
-    r = change(users);
-    if (r == kOk) r = UsersFile::Save(usersFilePath(), users);
+    UsersDocument changed = document_;
+    r = change(changed);
+    const std::string text = changed.Text();
+    // A file the reader would refuse must never be written.
+    if (r == kOk && text.size() > UsersFile::kMaxFileSize) r = kUsersErrTooMany;
+    if (r == kOk) r = UsersFile::WriteText(usersFilePath(), text);
   }
   loaded_ = false;
   ::close(lock);  // releases the lock
   return r;
 }
 
-const HotSyncUser* UserData::Find(std::uint32_t id) const {
-  for (const HotSyncUser& u : users_) {
-    if (u.id == id) return &u;
-  }
-  return nullptr;
+Result UserData::Unusable(const UnusableEntry& entry) const {
+  SetUsersResultDetail(kUsersErrUnusableEntry,
+                       usersFilePath() + ", line " + std::to_string(entry.line) + ", the entry" +
+                           (entry.hasId ? " of user id " + std::to_string(entry.id) : std::string()) +
+                           ": " + entry.reason);
+  return kUsersErrUnusableEntry;
 }
 
 std::int16_t UserData::UserCount() {
   if (Refresh() != kOk) return 0;
-  return static_cast<std::int16_t>(std::min<std::size_t>(users_.size(), 0x7FFF));
+  return static_cast<std::int16_t>(std::min<std::size_t>(document_.users().size(), 0x7FFF));
 }
 
 Result UserData::UserIdAt(int index, std::uint32_t* id) {
   if (id == nullptr) return kErrNullArgument;
   const Result r = Refresh();
   if (r != kOk) return r;
-  if (index < 0 || static_cast<std::size_t>(index) >= users_.size()) return kUsersErrBadIndex;
-  *id = users_[static_cast<std::size_t>(index)].id;
+  const std::vector<HotSyncUser>& users = document_.users();
+  if (index < 0 || static_cast<std::size_t>(index) >= users.size()) return kUsersErrBadIndex;
+  *id = users[static_cast<std::size_t>(index)].id;
   return kOk;
 }
 
 Result UserData::UserName(std::uint32_t id, char* buffer, std::uint16_t* length) {
   if (buffer == nullptr || length == nullptr) return kErrNullArgument;
   Result r = Refresh();
-  const HotSyncUser* user = r == kOk ? Find(id) : nullptr;
+  const HotSyncUser* user = r == kOk ? document_.Find(id) : nullptr;
   if (r == kOk && user == nullptr) r = kUsersErrUnknownUser;
   if (r == kOk) r = CopyOut(user->name, buffer, length);
   if (r != kOk) {
@@ -187,7 +195,7 @@ Result UserData::UserName(std::uint32_t id, char* buffer, std::uint16_t* length)
 Result UserData::UserDirectory(std::uint32_t id, char* buffer, std::uint16_t* length) {
   if (buffer == nullptr || length == nullptr) return kErrNullArgument;
   Result r = Refresh();
-  const HotSyncUser* user = r == kOk ? Find(id) : nullptr;
+  const HotSyncUser* user = r == kOk ? document_.Find(id) : nullptr;
   if (r == kOk && user == nullptr) r = kUsersErrUnknownUser;
   if (r != kOk) {
     if (*length > 0) buffer[0] = '\0';
@@ -214,7 +222,7 @@ Result UserData::ReadValue(std::uint32_t id, const char* section, const char* ke
   if (section == nullptr || key == nullptr) return kErrNullArgument;
   const Result r = Refresh();
   if (r != kOk) return r;
-  const HotSyncUser* user = Find(id);
+  const HotSyncUser* user = document_.Find(id);
   if (user == nullptr) return kUsersErrUnknownUser;
   for (const UserValue& v : user->values) {
     if (v.section == section && v.key == key) *value = v.value;
@@ -226,20 +234,15 @@ Result UserData::WriteValue(std::uint32_t id, const char* section, const char* k
                             std::int32_t value) {
   if (section == nullptr || key == nullptr) return kErrNullArgument;
   if (!UsersFile::IsValidKey(section) || !UsersFile::IsValidKey(key)) return kUsersErrBadKey;
-  return Update([&](std::vector<HotSyncUser>& users) {
-    for (HotSyncUser& u : users) {
-      if (u.id != id) continue;
-      return UsersFile::SetValue(u.values, UserValue{section, key, value}) ? kOk
-                                                                           : kUsersErrTooMany;
-    }
-    return kUsersErrUnknownUser;
+  return Update([&](UsersDocument& document) {
+    return document.SetValue(id, UserValue{section, key, value});
   });
 }
 
 Result UserData::Users(std::vector<HotSyncUser>* users) {
   if (users == nullptr) return kErrNullArgument;
   const Result r = Refresh();
-  *users = users_;
+  *users = document_.users();
   return r;
 }
 
@@ -247,57 +250,74 @@ Result UserData::FindUser(std::uint32_t id, HotSyncUser* user) {
   if (user == nullptr) return kErrNullArgument;
   const Result r = Refresh();
   if (r != kOk) return r;
-  const HotSyncUser* found = Find(id);
-  if (found == nullptr) return kUsersErrUnknownUser;
-  *user = *found;
-  return kOk;
+  if (const HotSyncUser* found = document_.Find(id)) {
+    *user = *found;
+    return kOk;
+  }
+  const UnusableEntry* entry = document_.UnusableWithId(id);
+  return entry != nullptr ? Unusable(*entry) : kUsersErrUnknownUser;
 }
 
 Result UserData::FindUserByName(std::string_view name, HotSyncUser* user) {
   if (user == nullptr) return kErrNullArgument;
   const Result r = Refresh();
   if (r != kOk) return r;
-  for (const HotSyncUser& u : users_) {
+  for (const HotSyncUser& u : document_.users()) {
     if (u.name == name) {
       *user = u;
       return kOk;
     }
   }
-  return kUsersErrUnknownUser;
+  const UnusableEntry* entry = document_.UnusableWithName(name);
+  return entry != nullptr ? Unusable(*entry) : kUsersErrUnknownUser;
 }
 
 Result UserData::AddUser(std::string_view name, std::uint32_t id, HotSyncUser* added) {
   if (added == nullptr) return kErrNullArgument;
   if (!UsersFile::IsValidName(name)) return kUsersErrBadName;
   if (id == UsersFile::kNoUser) return kUsersErrBadId;
-  std::string created;  // the directory made for the user, removed again on failure
-  const Result r = Update([&](std::vector<HotSyncUser>& users) {
-    for (const HotSyncUser& u : users) {
+  HotSyncUser user;
+  const Result r = Update([&](UsersDocument& document) {
+    for (const HotSyncUser& u : document.users()) {
       if (u.name == name) return kUsersErrNameTaken;
       if (id != 0 && u.id == id) return kUsersErrIdTaken;
     }
-    if (users.size() >= UsersFile::kMaxUsers) return kUsersErrTooMany;
+    // A user whose entry cannot be used is still that user: taking the id or the
+    // name for someone new would put the two users' data together.
+    if (const UnusableEntry* entry = id != 0 ? document.UnusableWithId(id) : nullptr) {
+      return Unusable(*entry);
+    }
+    if (const UnusableEntry* entry = document.UnusableWithName(name)) return Unusable(*entry);
+    if (document.users().size() >= UsersFile::kMaxUsers) return kUsersErrTooMany;
+    user.id = id != 0 ? id : document.NewId();
+    if (user.id == UsersFile::kNoUser) return kUsersErrTooMany;
 
-    std::set<std::string> taken = NamesIn(root_);
-    for (const HotSyncUser& u : users) taken.insert(FoldCase(u.directory));
+    const std::set<std::string> onDisk = NamesIn(root_);
     const std::string base = DirectoryBaseFor(name);
-    for (int n = 0; n < 10000 && created.empty(); ++n) {
+    for (int n = 0; n < 10000 && user.directory.empty(); ++n) {
       const std::string candidate = n == 0 ? base : base + std::to_string(n);
-      if (taken.count(FoldCase(candidate)) != 0) continue;
-      // mkdir fails on a name that appeared since the listing: then try the next.
-      if (::mkdir((root_ + candidate).c_str(), 0700) == 0) {
-        created = candidate;
-      } else if (errno != EEXIST) {
-        return kErrWrite;
+      if (onDisk.count(UsersFile::FoldCase(candidate)) == 0 && !document.DirectoryTaken(candidate)) {
+        user.directory = candidate;
       }
     }
-    if (created.empty()) return kUsersErrNoDirectory;
-    users.push_back(HotSyncUser{id != 0 ? id : NextId(users), std::string(name), created, {}});
-    *added = users.back();
+    if (user.directory.empty()) return kUsersErrNoDirectory;
+    user.name = std::string(name);
+    document.AddUser(user);
     return kOk;
   });
-  if (r != kOk && !created.empty()) ::rmdir((root_ + created).c_str());
-  return r;
+  if (r != kOk) return r;
+  Point("entry-written");
+  // The entry holds the name now; a directory that appeared since the listing is
+  // taken as the user's, anything else in its place is an error.
+  const std::string path = root_ + user.directory;
+  struct stat st {};
+  if (::mkdir(path.c_str(), 0700) != 0 &&
+      !(errno == EEXIST && ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+    SetUsersResultDetail(kErrWrite, path + ": " + std::strerror(errno));
+    return kErrWrite;
+  }
+  *added = user;
+  return kOk;
 }
 
 }  // namespace tallimor

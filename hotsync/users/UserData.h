@@ -1,7 +1,9 @@
 // The HotSync user data library over the users file of a HotSync root: the user
 // count, ids, names and directories, the root directory and per-user 32-bit
 // values that the desktop program asks for, and the adding of a user that the
-// HotSync program does on a handheld's first HotSync.
+// HotSync program does on a handheld's first HotSync. A users file that cannot be
+// read fails every call (and is never written); an entry that cannot be used fails
+// the calls about that user (see UsersDocument).
 #pragma once
 
 #include <sys/stat.h>
@@ -12,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "hotsync/users/UsersDocument.h"
 #include "hotsync/users/UsersFile.h"
 #include "hotsync/users/UsersResults.h"
 
@@ -38,7 +41,7 @@ class UserData {
   // Calls of the desktop program. Each reads the users file again if another
   // program has replaced it since the last call.
 
-  // Number of HotSync users; 0 when the file cannot be read.
+  // Number of HotSync users that can be used; 0 when the file cannot be read.
   std::int16_t UserCount();
   // The id of the user at index (0 to count - 1), in the order users were added.
   Result UserIdAt(int index, std::uint32_t* id);
@@ -63,17 +66,27 @@ class UserData {
 
   // Calls of the HotSync program and the tools.
 
-  // Every user, in order.
+  // Every user that can be used, in order.
   Result Users(std::vector<HotSyncUser>* users);
   // The user with that id, or the first with that name (bytes compared exactly).
+  // kUsersErrUnusableEntry when only an entry that cannot be used has it.
   Result FindUser(std::uint32_t id, HotSyncUser* user);
   Result FindUserByName(std::string_view name, HotSyncUser* user);
   // Adds a user for a handheld's first HotSync: checks the name (1 to 63 bytes, no
-  // control bytes, not taken) and the id (not taken; 0 asks for a new id), makes a
-  // HotSync directory for the user (see DirectoryBaseFor; a number is added until
-  // the name is free in the users file and on disk, ignoring case), creates it and
-  // the root if needed (mode 0700), and records the user. *added gets the user.
+  // control bytes, not taken) and the id (not taken; 0 asks for a new id, see
+  // UsersDocument::NewId), chooses a HotSync directory for the user (see
+  // DirectoryBaseFor; a number is added until the name is free in the users file
+  // and on disk, ignoring case), records the user, and then creates the directory
+  // and the root if needed (mode 0700). A run killed in between leaves a user whose
+  // directory is missing, which the next HotSync creates; never a directory that no
+  // user owns. *added gets the user. kUsersErrUnusableEntry when an entry that
+  // cannot be used has the name or the id.
   Result AddUser(std::string_view name, std::uint32_t id, HotSyncUser* added);
+
+  // Test seam: `hook` is called with the name of each point of AddUser where a
+  // killed run must leave a state the next HotSync reads right ("entry-written":
+  // the file names the user, whose directory is not made yet). Null removes it.
+  static void SetPointHook(void (*hook)(const char* point));
 
   // The directory name a user name suggests: the last word followed by the first
   // letter of the first word ("Taro Yamada" gives "YamadaT"), one word as it
@@ -83,17 +96,18 @@ class UserData {
   static std::string DirectoryBaseFor(std::string_view name);
 
  private:
-  // Brings users_ up to date with the file; kOk when the file is missing.
+  // Brings document_ up to date with the file; kOk when the file is missing.
   Result Refresh();
-  // Runs change on the current users under the writers' lock and saves the result
+  // Runs change on the file's document under the writers' lock and saves the result
   // if change succeeds.
-  Result Update(const std::function<Result(std::vector<HotSyncUser>&)>& change);
-  const HotSyncUser* Find(std::uint32_t id) const;
+  Result Update(const std::function<Result(UsersDocument&)>& change);
+  // kUsersErrUnusableEntry, with the entry's line and reason for UsersResultMeaning.
+  Result Unusable(const UnusableEntry& entry) const;
 
   std::string root_;                // ends in '/'
-  std::vector<HotSyncUser> users_;  // as last read
-  bool loaded_ = false;             // users_ reflects the file identified below
-  dev_t device_ = 0;                // identity of the file users_ was read from
+  UsersDocument document_;          // as last read; a new file's when there is none
+  bool loaded_ = false;             // document_ reflects the file identified below
+  dev_t device_ = 0;                // identity of the file document_ was read from
   ino_t inode_ = 0;
   off_t size_ = 0;
   struct timespec modified_ {};

@@ -1,6 +1,6 @@
-// Reader and writer of the users file. The reader takes whatever it is given: it
-// checks every id, name and directory before a user is accepted, so a hostile
-// file cannot name a directory outside the HotSync root or make two users share one.
+// The users file on disk and its text: reading the file (only a regular file, and
+// only as much as a users file can be), writing it atomically, a new file's
+// contents, and the escaping of names. Reading the lines is UsersDocument's.
 #include "hotsync/users/UsersFile.h"
 
 #include <fcntl.h>
@@ -8,11 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
-#include <map>
-#include <set>
+#include <cstring>
 
 #include "hotsync/pdb/AtomicFile.h"
+#include "hotsync/users/UsersDocument.h"
 #include "hotsync/users/UsersResults.h"
 
 namespace tallimor {
@@ -23,54 +22,6 @@ constexpr std::string_view kHeader =
     "# users were added, and one [User <id> <section>] section for each section of\n"
     "# that user's 32-bit values. Text is code page 932: bytes outside printable\n"
     "# ASCII, the characters \\ = [ ] # ; and spaces at either end are written \\xHH.\n";
-constexpr std::string_view kUserPrefix = "User ";
-
-struct ParsedValue {
-  std::uint32_t id;
-  UserValue value;
-};
-
-// Spaces, tabs and the carriage return of a CR LF line end.
-std::string_view Trim(std::string_view s) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-// Directory names are compared without regard to ASCII case, because a HotSync
-// root may live on a file system that does not tell them apart.
-std::string FoldCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-bool ParseId(std::string_view text, std::uint32_t* id) {
-  if (text.empty() || text.size() > 10) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *id);
-  return error == std::errc() && end == text.data() + text.size() && *id != UsersFile::kNoUser;
-}
-
-bool ParseValue(std::string_view text, std::int32_t* value) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return !text.empty() && error == std::errc() && end == text.data() + text.size();
-}
 
 }  // namespace
 
@@ -153,78 +104,19 @@ std::string UsersFile::Unescape(std::string_view text) {
   return out;
 }
 
+std::string UsersFile::FoldCase(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
 std::vector<HotSyncUser> UsersFile::Parse(std::string_view data) {
-  std::vector<HotSyncUser> found;          // in order of their first section
-  std::map<std::uint32_t, std::size_t> at;  // id -> position in found
-  std::vector<ParsedValue> values;
-
-  // Where key lines go: a user's own section, one of their value sections, or
-  // nowhere (an unknown or unreadable section).
-  enum class Target { kNone, kUser, kValues } target = Target::kNone;
-  std::uint32_t id = 0;
-  std::string section;
-
-  std::size_t pos = 0;
-  while (pos < data.size()) {
-    std::size_t eol = data.find('\n', pos);
-    if (eol == std::string_view::npos) eol = data.size();
-    const std::string_view line = Trim(data.substr(pos, eol - pos));
-    pos = eol + 1;
-    if (line.empty() || line.front() == '#' || line.front() == ';') continue;
-
-    if (line.front() == '[') {
-      target = Target::kNone;
-      if (line.back() != ']') continue;
-      std::string_view inner = line.substr(1, line.size() - 2);
-      if (inner.substr(0, kUserPrefix.size()) != kUserPrefix) continue;
-      inner.remove_prefix(kUserPrefix.size());
-      const std::size_t space = inner.find(' ');
-      if (!ParseId(inner.substr(0, space), &id)) continue;
-      if (space == std::string_view::npos) {
-        if (at.find(id) == at.end()) {
-          if (found.size() >= kMaxUsers) continue;
-          at.emplace(id, found.size());
-          found.push_back(HotSyncUser{id, {}, {}, {}});
-        }
-        target = Target::kUser;
-      } else {
-        section = Unescape(inner.substr(space + 1));
-        if (IsValidKey(section)) target = Target::kValues;
-      }
-      continue;
-    }
-
-    const std::size_t equals = line.find('=');
-    if (equals == std::string_view::npos || target == Target::kNone) continue;
-    const std::string_view key = Trim(line.substr(0, equals));
-    const std::string_view value = Trim(line.substr(equals + 1));
-    if (target == Target::kUser) {
-      HotSyncUser& user = found[at.find(id)->second];  // a user section always has its entry
-      if (EqualsIgnoringCase(key, "Name")) user.name = Unescape(value);
-      if (EqualsIgnoringCase(key, "Directory")) user.directory = Unescape(value);
-    } else {
-      UserValue v{section, Unescape(key), 0};
-      if (IsValidKey(v.key) && ParseValue(value, &v.value) &&
-          values.size() < kMaxValues) {
-        values.push_back(ParsedValue{id, std::move(v)});
-      }
-    }
-  }
-
-  std::vector<HotSyncUser> users;
-  std::set<std::string> directories;
-  for (HotSyncUser& user : found) {
-    if (!IsValidDirectory(user.directory)) continue;
-    if (!directories.insert(FoldCase(user.directory)).second) continue;
-    users.push_back(std::move(user));
-  }
-  at.clear();
-  for (std::size_t i = 0; i < users.size(); ++i) at.emplace(users[i].id, i);
-  for (ParsedValue& v : values) {
-    const auto it = at.find(v.id);
-    if (it != at.end()) SetValue(users[it->second].values, std::move(v.value));
-  }
-  return users;
+  UsersDocument document;
+  UsersFileFault fault;
+  if (document.Read(data, &fault) != kOk) return {};
+  return document.users();
 }
 
 std::string UsersFile::Format(const std::vector<HotSyncUser>& users) {
@@ -246,37 +138,80 @@ std::string UsersFile::Format(const std::vector<HotSyncUser>& users) {
   return out;
 }
 
-Result UsersFile::Load(const std::string& path, std::vector<HotSyncUser>* users) {
-  users->clear();
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? kOk : kErrOpenFailed;
-  std::string data;
+Result UsersFile::ReadText(const std::string& path, std::string* text, bool* exists,
+                           UsersFileFault* fault) {
+  text->clear();
+  *exists = false;
+  // Not following a symbolic link, and not waiting on a named pipe.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) {
+    if (errno == ENOENT) return kOk;
+    *fault = {0, errno == ELOOP ? "it is a symbolic link, not a regular file" : std::strerror(errno)};
+    return kUsersErrBadFile;
+  }
+  *exists = true;
+  struct stat st {};
   Result result = kOk;
+  if (::fstat(fd, &st) != 0) {
+    *fault = {0, std::strerror(errno)};
+    result = kUsersErrBadFile;
+  } else if (!S_ISREG(st.st_mode)) {
+    *fault = {0, S_ISDIR(st.st_mode) ? "it is a directory, not a regular file" : "it is not a regular file"};
+    result = kUsersErrBadFile;
+  }
   char buffer[65536];
-  for (;;) {
+  while (result == kOk) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      result = kErrReadFailed;
+      *fault = {0, std::strerror(errno)};
+      result = kUsersErrBadFile;
       break;
     }
     if (n == 0) break;
-    if (data.size() + static_cast<std::size_t>(n) > kMaxFileSize) {
+    if (text->size() + static_cast<std::size_t>(n) > kMaxFileSize) {
+      *fault = {0, "it is larger than " + std::to_string(kMaxFileSize) + " bytes"};
       result = kUsersErrFileTooLarge;
       break;
     }
-    data.append(buffer, static_cast<std::size_t>(n));
+    text->append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
-  if (result == kOk) *users = Parse(data);
+  if (result != kOk) text->clear();
+  return result;
+}
+
+Result UsersFile::Load(const std::string& path, std::vector<HotSyncUser>* users) {
+  users->clear();
+  std::string text;
+  bool exists = false;
+  UsersFileFault fault;
+  Result result = ReadText(path, &text, &exists, &fault);
+  UsersDocument document;
+  if (result == kOk) result = document.Read(text, &fault);
+  if (result != kOk) {
+    SetUsersResultDetail(result, Describe(path, fault));
+    return result;
+  }
+  *users = document.users();
+  return kOk;
+}
+
+Result UsersFile::WriteText(const std::string& path, std::string_view text) {
+  std::string error;
+  const Result result = AtomicFile::Write(path, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                          text.size(), &error);
+  if (result != kOk) SetUsersResultDetail(result, path + ": " + error);
   return result;
 }
 
 Result UsersFile::Save(const std::string& path, const std::vector<HotSyncUser>& users) {
-  const std::string text = Format(users);
-  std::string error;
-  return AtomicFile::Write(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
-                           &error);
+  return WriteText(path, Format(users));
+}
+
+std::string UsersFile::Describe(const std::string& path, const UsersFileFault& fault) {
+  if (fault.line == 0) return path + ": " + fault.reason;
+  return path + ", line " + std::to_string(fault.line) + ": " + fault.reason;
 }
 
 }  // namespace tallimor

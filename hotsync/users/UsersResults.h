@@ -3,6 +3,8 @@
 // mistaken for a name length.
 #pragma once
 
+#include <string>
+
 #include "store/ResultCodes.h"
 
 namespace tallimor {
@@ -17,8 +19,17 @@ inline constexpr Result kUsersErrBadKey = -3007;        // section or key empty 
 inline constexpr Result kUsersErrTooMany = -3008;       // too many users, or values for one user
 inline constexpr Result kUsersErrFileTooLarge = -3009;  // the users file is larger than any real one
 inline constexpr Result kUsersErrNoDirectory = -3010;   // no free directory name for the user
+inline constexpr Result kUsersErrBadFile = -3011;       // the users file is no text or cannot be read
+inline constexpr Result kUsersErrUnusableEntry = -3012; // the user's entry in the file cannot be used
 
-// One line of English for a result of this library or a shared one.
+// One line of English for a result of this library or a shared one. When the last
+// failure of this thread with that result recorded particulars (the file and line,
+// say), they follow the meaning; the text then stays valid until the next call on
+// this thread.
 const char* UsersResultMeaning(Result result);
+
+// Records the particulars of a failure with `result` for UsersResultMeaning, in
+// place of any earlier ones of this thread. An empty text forgets them.
+void SetUsersResultDetail(Result result, std::string detail);
 
 }  // namespace tallimor

@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace tallimor {
 namespace {
@@ -36,6 +38,20 @@ class UsersTest : public ::testing::Test {
     fs::create_directories(root_);
     std::ofstream(root_ + UserData::kUsersFileName, std::ios::binary) << text;
   }
+  std::string UsersFileText() {
+    std::ifstream in(root_ + UserData::kUsersFileName, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::vector<std::string> Directories() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(root_)) {
+      if (entry.is_directory()) names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 
   fs::path base_;
   std::string root_;
@@ -43,6 +59,7 @@ class UsersTest : public ::testing::Test {
 
 using UsersLibrary = UsersTest;
 using UsersAdd = UsersTest;
+using UsersBadFile = UsersTest;
 
 TEST_F(UsersLibrary, UsersAreListedInTheOrderTheyWereAdded) {
   UserData data(root_);
@@ -189,8 +206,10 @@ TEST_F(UsersLibrary, AnOversizedUsersFileIsRefusedAndNeverOverwritten) {
   HotSyncUser added;
   EXPECT_EQ(data.AddUser("New", 0, &added), kUsersErrFileTooLarge);
   EXPECT_GT(fs::file_size(data.usersFilePath()), UsersFile::kMaxFileSize);
-  EXPECT_STREQ(UsersResultMeaning(kUsersErrFileTooLarge),
-               "the HotSync users file is too large to be a users file");
+  // The meaning names the file, for callers that only print the meaning.
+  EXPECT_EQ(std::string(UsersResultMeaning(kUsersErrFileTooLarge)),
+            "the HotSync users file is too large to be a users file: " + data.usersFilePath() +
+                ": it is larger than 4194304 bytes");
 }
 
 TEST_F(UsersLibrary, AHostileFileCannotPointOutsideTheRoot) {
@@ -198,7 +217,8 @@ TEST_F(UsersLibrary, AHostileFileCannotPointOutsideTheRoot) {
   UserData data(root_);
   EXPECT_EQ(data.UserCount(), 1);
   HotSyncUser user;
-  EXPECT_EQ(data.FindUser(1, &user), kUsersErrUnknownUser);
+  // The entry stays that user's: asking for it says what is wrong, never "unknown".
+  EXPECT_EQ(data.FindUser(1, &user), kUsersErrUnusableEntry);
   EXPECT_EQ(data.FindUserByName("ok", &user), kOk);
   EXPECT_EQ(user.directory, "Ok");
 }
@@ -262,6 +282,160 @@ TEST_F(UsersAdd, TheRootAndTheUsersDirectoryArePrivate) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   ASSERT_EQ(::stat((nested + "/" + user.directory).c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(UsersBadFile, AFileThatIsNoUsersFileStopsEveryCallNamesItsLineAndIsNeverWritten) {
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string where;  // what the meaning must name after the path
+  };
+  const std::vector<Case> cases = {
+      {"binary garbage", std::string("[User 1]\nName=a\nDirectory=A\n\x89PNG\r\n\x1a\n\0\0", 36),
+       ", line 5: it holds the control byte 0x1A, so this is no text file"},
+      {"a line too long", "[User 1]\nName=" + std::string(5000, 'a') + "\nDirectory=A\n",
+       ", line 2: it is longer than 4096 bytes"},
+      {"old Mac line ends", "[User 1]\rName=a\rDirectory=A\r",
+       ", line 1: it holds a carriage return without a line feed"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteUsersFile(c.text);
+    UserData data(root_);
+    std::vector<HotSyncUser> users;
+    EXPECT_EQ(data.Users(&users), kUsersErrBadFile);
+    EXPECT_EQ(std::string(UsersResultMeaning(kUsersErrBadFile)),
+              "the HotSync users file cannot be read, so nothing was changed: " + data.usersFilePath() +
+                  c.where);
+    EXPECT_EQ(data.UserCount(), 0);
+    HotSyncUser user;
+    EXPECT_EQ(data.FindUser(1, &user), kUsersErrBadFile);
+    EXPECT_EQ(data.FindUserByName("a", &user), kUsersErrBadFile);
+    EXPECT_EQ(data.AddUser("Taro Yamada", 0, &user), kUsersErrBadFile);
+    EXPECT_EQ(data.WriteValue(1, "S", "K", 1), kUsersErrBadFile);
+    std::int32_t value = 0;
+    EXPECT_EQ(data.ReadValue(1, "S", "K", &value, -1), kUsersErrBadFile);
+    EXPECT_EQ(value, -1);
+    EXPECT_EQ(UsersFileText(), c.text);
+    EXPECT_TRUE(Directories().empty());
+  }
+}
+
+TEST_F(UsersBadFile, OnlyARegularFileIsAUsersFile) {
+  const std::string path = root_ + UserData::kUsersFileName;
+  fs::create_directories(root_);
+  fs::create_directory(path);
+  UserData data(root_);
+  HotSyncUser user;
+  EXPECT_EQ(data.AddUser("Taro Yamada", 0, &user), kUsersErrBadFile);
+  EXPECT_NE(std::string(UsersResultMeaning(kUsersErrBadFile)).find(path + ": it is a directory"),
+            std::string::npos);
+  fs::remove(path);
+
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);  // read without waiting for a writer
+  EXPECT_EQ(data.AddUser("Taro Yamada", 0, &user), kUsersErrBadFile);
+  EXPECT_NE(std::string(UsersResultMeaning(kUsersErrBadFile)).find(path + ": it is not a regular file"),
+            std::string::npos);
+  fs::remove(path);
+
+  // A rewrite would replace a link with a file: refused before anything is read.
+  WriteUsersFile("");
+  fs::rename(path, root_ + "elsewhere.ini");
+  fs::create_symlink(root_ + "elsewhere.ini", path);
+  EXPECT_EQ(data.AddUser("Taro Yamada", 0, &user), kUsersErrBadFile);
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(fs::file_size(root_ + "elsewhere.ini"), 0u);
+  EXPECT_EQ(Directories(), std::vector<std::string>{});
+}
+
+TEST_F(UsersLibrary, AFileOfTheEarlierFormatReadsTheSameAndARewriteChangesOnlyItsOwnLines) {
+  std::vector<HotSyncUser> users(2);
+  users[0] = {7, "Taro Yamada", "YamadaT", {{"Tallimore-Vexa", "LastCategory", 3}}};
+  users[1] = {9, "\x8e\x52\x93\x63", "User", {}};
+  const std::string earlier = UsersFile::Format(users);
+  WriteUsersFile(earlier);
+  UserData data(root_);
+  std::vector<HotSyncUser> read;
+  ASSERT_EQ(data.Users(&read), kOk);
+  ASSERT_EQ(read.size(), 2u);
+  EXPECT_EQ(read[1].name, users[1].name);
+  ASSERT_EQ(data.WriteValue(7, "Tallimore-Vexa", "LastCategory", 4), kOk);
+  std::string expected = earlier;
+  expected.replace(expected.find("LastCategory=3"), 14, "LastCategory=4");
+  // The record of the highest id joins before the first user.
+  expected.insert(expected.find("[User 7]"), "[Users]\nHighestId=9\n\n");
+  EXPECT_EQ(UsersFileText(), expected);
+}
+
+TEST_F(UsersAdd, AnUnusableEntryKeepsItsIdNameAndDirectoryFromNewHandhelds) {
+  WriteUsersFile("; edited by hand\n[User 1]\nName=Hanako Sato\nDirectory=Sato/H\n\n"
+                 "[User 1 Tallimore-Vexa]\nLastCategory=2\n");
+  fs::create_directories(root_ + "SatoH");
+  const std::string before = UsersFileText();
+  UserData data(root_);
+  HotSyncUser user;
+  // Her next HotSync, by id or by name, stops with the line to correct.
+  EXPECT_EQ(data.FindUser(1, &user), kUsersErrUnusableEntry);
+  EXPECT_EQ(std::string(UsersResultMeaning(kUsersErrUnusableEntry)),
+            "the user's entry in the HotSync users file cannot be used; correct it by hand "
+            "(nothing was changed): " + data.usersFilePath() +
+                ", line 2, the entry of user id 1: its directory \"Sato/H\" is not a single folder "
+                "name");
+  EXPECT_EQ(data.FindUserByName("Hanako Sato", &user), kUsersErrUnusableEntry);
+  EXPECT_EQ(data.AddUser("Hanako Sato", 1, &user), kUsersErrUnusableEntry);
+  EXPECT_EQ(data.AddUser("Hanako Sato", 0, &user), kUsersErrUnusableEntry);
+  EXPECT_EQ(data.AddUser("Someone Else", 1, &user), kUsersErrUnusableEntry);
+  EXPECT_EQ(UsersFileText(), before);
+
+  // Another handheld gets an id and a directory of its own, and her lines stay.
+  ASSERT_EQ(data.AddUser("Hiro Sato", 0, &user), kOk);
+  EXPECT_EQ(user.id, 2u);
+  EXPECT_EQ(user.directory, "SatoH1");
+  EXPECT_NE(UsersFileText().find("; edited by hand\n[User 1]\nName=Hanako Sato\nDirectory=Sato/H\n\n"
+                                 "[User 1 Tallimore-Vexa]\nLastCategory=2\n"),
+            std::string::npos);
+  EXPECT_EQ(data.UserCount(), 1);
+
+  // Corrected by hand, she is herself again, values and all.
+  WriteUsersFile(std::string(UsersFileText()).replace(UsersFileText().find("Sato/H"), 6, "SatoH"));
+  ASSERT_EQ(data.FindUser(1, &user), kOk);
+  EXPECT_EQ(user.directory, "SatoH");
+  std::int32_t value = 0;
+  EXPECT_EQ(data.ReadValue(1, "Tallimore-Vexa", "LastCategory", &value, -1), kOk);
+  EXPECT_EQ(value, 2);
+}
+
+namespace {
+void KillHere(const char* point) {
+  if (std::strcmp(point, "entry-written") == 0) ::raise(SIGKILL);
+}
+}  // namespace
+
+TEST_F(UsersAdd, AKillBetweenTheEntryAndTheDirectoryLeavesNoDirectoryWithoutAUser) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    UserData::SetPointHook(KillHere);
+    UserData data(root_);
+    HotSyncUser user;
+    data.AddUser("Taro Yamada", 0, &user);
+    ::_exit(0);  // not reached when the hook works
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+  // The user is there, the directory is not, and nothing else is on disk.
+  EXPECT_TRUE(Directories().empty());
+  UserData data(root_);
+  HotSyncUser user;
+  ASSERT_EQ(data.FindUserByName("Taro Yamada", &user), kOk);
+  EXPECT_EQ(user.directory, "YamadaT");
+  // The name stays his while the directory is missing; making it later is all it takes.
+  EXPECT_EQ(Add(data, "Tomoko Yamada", 0).directory, "YamadaT1");
+  EXPECT_EQ(Directories(), std::vector<std::string>{"YamadaT1"});
+  ASSERT_EQ(::mkdir((root_ + user.directory).c_str(), 0700), 0);
+  EXPECT_EQ(data.UserCount(), 2);
 }
 
 }  // namespace
