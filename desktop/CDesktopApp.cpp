@@ -272,12 +272,7 @@ bool CDesktopApp::AskPassword(int captionId, int textId, const QString& detail,
   for (;;) {
     std::optional<QString> typed;
     {
-      // As modal as any dialog: a HotSync must not write the file under it.
-      DialogOpened(0);
-      struct Closed {
-        CDesktopApp* app;
-        ~Closed() { app->DialogOpened(1); }
-      } closed{this};
+      OpenDialogScope counted(*this);
       if (passwordHook_) {
         typed = passwordHook_(captionId, textId, text);
       } else {
@@ -371,13 +366,8 @@ int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QS
   QString text = Text(textId);
   if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
   // A message box is as modal as any dialog, and the code waiting for its answer may
-  // hold list rows or record indexes (the delete question does): a HotSync must not
-  // write and reload the file under it, so it counts as an open dialog.
-  DialogOpened(0);
-  struct Closed {
-    CDesktopApp* app;
-    ~Closed() { app->DialogOpened(1); }
-  } closed{this};
+  // hold list rows or record indexes (the delete question does).
+  OpenDialogScope counted(*this);
   if (messageHook_) return messageHook_(textId, captionId, flags, text);
 
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -438,6 +428,23 @@ Result CDesktopApp::ReloadStore() {
   // Every record was read; only the category table is missing, as in a file this program
   // made before the user's first HotSync (which brings the handheld's table).
   return loaded == kErrNoAppInfoForCategories ? kOk : loaded;
+}
+
+bool CDesktopApp::DropStoreIfKeyChanged() {
+  if (!store_) return false;
+  CProtectedRecordFile probe(store_->Path(), nullptr);
+  probe.Load();  // a damaged record after the password block still shows the digest
+  const InfoBlock* appInfo = probe.AppInfo();
+  // A file whose password block cannot be read says nothing about the password.
+  if (appInfo == nullptr) return false;
+  PasswordInfo info = ReadPasswordInfo(appInfo->Data(), appInfo->Used());
+  const bool same = info.digest == store_->KeyDigest();
+  WipeSecret(info.digest.data(), info.digest.size());
+  if (same) return false;
+  store_->SetDirty(false);
+  if (CPCategoryTable* table = store_->Categories()) table->SetDirty(false);
+  store_.reset();
+  return true;
 }
 
 QString CDesktopApp::SaveFailureDetail(Result saved) {

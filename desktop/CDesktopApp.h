@@ -158,6 +158,14 @@ class CDesktopApp : public QObject {
   // without a category table (one made here before the first HotSync) reads as 0.
   Result ReloadStore();
 
+  // After a HotSync has written the file: true when the file no longer carries the
+  // digest of the current store's key, i.e. the password was changed on the handheld.
+  // The store's key would then show the memos as garbage and write edits under a
+  // password the handheld no longer has, so the store is given up unsaved (the HotSync
+  // start saved it, and it has been read back since) and the user must log in again.
+  // False, keeping the store, when the digests agree or the file cannot be read.
+  bool DropStoreIfKeyChanged();
+
   // The paragraph a failed save's message box ends with: why a file read only in part
   // is kept as it is, or the result code.
   static QString SaveFailureDetail(Result saved);
@@ -200,6 +208,19 @@ class CDesktopApp : public QObject {
   Result AcquireInstanceLock();
   // Asks the running instance to come forward if it is logged in.
   void ActivateRunningInstance() const;
+  // Counts a modal box or prompt as an open dialog while it lives: a HotSync must not
+  // write and reload the file under code that waits for its answer.
+  class OpenDialogScope {
+   public:
+    explicit OpenDialogScope(CDesktopApp& app) : app_(app) { app_.DialogOpened(0); }
+    ~OpenDialogScope() { app_.DialogOpened(1); }
+    OpenDialogScope(const OpenDialogScope&) = delete;
+    OpenDialogScope& operator=(const OpenDialogScope&) = delete;
+
+   private:
+    CDesktopApp& app_;
+  };
+
   // Asks for the password of a user without data again; true when both agree.
   bool ConfirmNewPassword(const std::string& password);
   // RestoreKeptMemos for one file; true when its memos were merged and saved.

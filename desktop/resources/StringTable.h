@@ -52,6 +52,7 @@ inline constexpr int kIdsKeptMemosRestored = 191;
 inline constexpr int kIdsKeptMemoCount = 192;       // "%1" is the number of memos
 inline constexpr int kIdsKeptMemosNotRestored = 193;  // the merge could not be saved
 inline constexpr int kIdsKeptFileUnreadable = 194;
+inline constexpr int kIdsPasswordChangedOnHandheld = 195;  // a HotSync brought a new password
 inline constexpr int kIdsAppName = 57344;
 inline constexpr int kIdsIdle = 57345;             // message pane text when nothing is going on
 

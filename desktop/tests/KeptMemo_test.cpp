@@ -72,6 +72,15 @@ class KeptMemoTest : public ::testing::Test {
     return store;
   }
 
+  // Reads the kept file with the previous password and merges it into `store`.
+  KeptMemoMergeCounts MergeInto(CProtectedRecordFile& store) {
+    KeptMemoFile kept(old_);
+    EXPECT_EQ(kept.Read("old-pw"), kOk);
+    KeptMemoMergeCounts counts;
+    EXPECT_EQ(KeptMemoMerge(store).Merge(kept, &counts), kOk);
+    return counts;
+  }
+
   // The live record whose memo text is `text`, or nullptr.
   static CPRecord* Find(CProtectedRecordFile& store, const std::string& text) {
     for (CPRecord* r = store.FirstRecord(); r != nullptr; r = store.NextRecord()) {
@@ -134,10 +143,7 @@ TEST_F(KeptMemoTest, OnlyThePreviousPasswordDeciphersAndNothingIsWrittenToTheFil
 
 TEST_F(KeptMemoTest, MergeMapsCategoriesByNameUpdatesLiveIdsAndAddsTheRest) {
   auto store = OpenStore();
-  KeptMemoFile kept(old_);
-  ASSERT_EQ(kept.Read("old-pw"), kOk);
-  KeptMemoMergeCounts counts;
-  ASSERT_EQ(KeptMemoMerge(*store).Merge(kept, &counts), kOk);
+  const KeptMemoMergeCounts counts = MergeInto(*store);
   EXPECT_EQ(counts.updated, 1);
   EXPECT_EQ(counts.added, 5);
   EXPECT_EQ(counts.dropped, 1);
@@ -185,18 +191,12 @@ TEST_F(KeptMemoTest, MergeMapsCategoriesByNameUpdatesLiveIdsAndAddsTheRest) {
 TEST_F(KeptMemoTest, AMergeRunAgainAfterItWasSavedChangesNothing) {
   {
     auto store = OpenStore();
-    KeptMemoFile kept(old_);
-    ASSERT_EQ(kept.Read("old-pw"), kOk);
-    KeptMemoMergeCounts counts;
-    ASSERT_EQ(KeptMemoMerge(*store).Merge(kept, &counts), kOk);
+    MergeInto(*store);
     ASSERT_EQ(store->Save(), kOk);
   }  // killed here: record.OLD is still there
   auto store = OpenStore();
   const std::vector<std::uint8_t> saved = ReadBytes(data_);
-  KeptMemoFile kept(old_);
-  ASSERT_EQ(kept.Read("old-pw"), kOk);
-  KeptMemoMergeCounts counts;
-  ASSERT_EQ(KeptMemoMerge(*store).Merge(kept, &counts), kOk);
+  const KeptMemoMergeCounts counts = MergeInto(*store);
   EXPECT_EQ(counts.added, 0);
   EXPECT_EQ(counts.updated, 0);
   EXPECT_EQ(counts.categoriesAdded, 0);
@@ -230,10 +230,7 @@ TEST_F(KeptMemoTest, WithoutRoomForAPreviousCategoryItsMemosGoToUnfiled) {
   ASSERT_TRUE(WriteBytes(old_, ProtectedFileBytes(kept_)));
 
   auto store = OpenStore();
-  KeptMemoFile kept(old_);
-  ASSERT_EQ(kept.Read("old-pw"), kOk);
-  KeptMemoMergeCounts counts;
-  ASSERT_EQ(KeptMemoMerge(*store).Merge(kept, &counts), kOk);
+  const KeptMemoMergeCounts counts = MergeInto(*store);
   EXPECT_EQ(counts.categoriesAdded, 0);
   EXPECT_EQ(counts.unfiled, 2);
   EXPECT_EQ(Find(*store, "trip plan")->Category(), 0);

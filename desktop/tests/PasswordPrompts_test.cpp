@@ -22,6 +22,7 @@
 #include "desktop/resources/CommandIds.h"
 #include "desktop/resources/StringTable.h"
 #include "desktop/tests/ViewTestSupport.h"
+#include "notifier/HotSyncNotification.h"
 
 namespace tallimor::test {
 namespace {
@@ -227,6 +228,44 @@ TEST_F(KeptMemoLoginTest, CancelKeepsTheFileWaitingAndChangesNothing) {
   auto app = StartLoggedIn(sato_, "new-pw");
   EXPECT_EQ(prompts_.size(), 2u);
   EXPECT_EQ(app->GetStore()->RecordCount(), 3);
+  EXPECT_FALSE(Exists(kept_));
+}
+
+// The password changes on the handheld while the program runs: the HotSync brings the
+// new digest and keeps the desktop's changed memos aside. The store's key is stale, so
+// it is given up, the user logs in with the new password and gives the old one for the
+// kept memos.
+TEST_F(KeptMemoLoginTest, APasswordChangedByAHotSyncAsksForTheNewOneAndThenTheOld) {
+  RecordFileFixture before;
+  before.categories = {"Unfiled", "Work"};
+  before.password = "old-pw";
+  before.memos = {{1, 1, "current memo"}};
+  const std::vector<std::uint8_t> afterSync = ReadFile(data_);
+  WriteFile(data_, BuildRecordFile(before));
+  ::unlink(kept_.c_str());
+  app_ = StartLoggedIn(sato_, "old-pw");
+  CMainFrame* frame = app_->MainFrame();
+
+  ASSERT_EQ(frame->OnHotSyncNotify(kHotSyncStarted), 0);
+  WriteFile(data_, afterSync);  // what the conduit leaves
+  WriteFile(kept_, keptBytes_);
+  ASSERT_EQ(frame->OnHotSyncNotify(kHotSyncEndedNormally), 0);
+  EXPECT_EQ(app_->GetStore(), nullptr);  // never shown deciphered with the old key
+  EXPECT_EQ(ReadFile(data_), afterSync);
+
+  typed_ = {QStringLiteral("old-pw")};
+  auto loggedIn = WhenShown<CUserDlg>([](CUserDlg* dialog) {
+    dialog->Password()->setText(QStringLiteral("new-pw"));
+    dialog->OkButton()->click();
+  });
+  ASSERT_TRUE(SpinUntil([&] { return app_->GetStore() != nullptr && *loggedIn; }));
+  ASSERT_EQ(messages_.size(), 2u);
+  EXPECT_EQ(messages_[0].textId, kIdsPasswordChangedOnHandheld);
+  EXPECT_EQ(messages_[1].textId, kIdsKeptMemosRestored);
+  ASSERT_EQ(prompts_.size(), 1u);
+  EXPECT_EQ(prompts_[0].textId, kIdsEnterOldPassword);
+  DrainEvents();
+  EXPECT_EQ(Column(0), (Texts{"current memo", "kept diary memo", "kept work memo"}));
   EXPECT_FALSE(Exists(kept_));
 }
 
