@@ -425,8 +425,8 @@ Result CDesktopApp::SaveStore() {
 Result CDesktopApp::ReloadStore() {
   if (!store_) return kOk;
   const Result loaded = store_->Load();
-  // Every record was read; only the category table is missing, as in a file this program
-  // made before the user's first HotSync (which brings the handheld's table).
+  // Every record was read; only the category table is missing, as in a file that earlier
+  // versions of this program made before the user's first HotSync.
   return loaded == kErrNoAppInfoForCategories ? kOk : loaded;
 }
 

@@ -155,7 +155,8 @@ class CDesktopApp : public QObject {
   Result SaveStore();
 
   // Reads the current store from its file again, dropping what is in memory. A file
-  // without a category table (one made here before the first HotSync) reads as 0.
+  // without a category table (one that earlier versions made before the first HotSync)
+  // reads as 0.
   Result ReloadStore();
 
   // After a HotSync has written the file: true when the file no longer carries the

@@ -3,7 +3,8 @@
 // memo is deciphered as the file is read and enciphered as it is written, with Blowfish
 // in ECB mode over the whole 8-byte blocks of each record's data, each half read
 // big-endian. Only record data is enciphered; the application information (category
-// table, password digest, hint) stays plain. The desktop never sets the password.
+// table, password digest, hint) stays plain. The desktop never changes the password of
+// a file: only a file the store makes itself gets a digest, that of the store's key.
 //
 // Unlike the record file below it, the store makes its file when a user who has had no
 // HotSync yet has memos to save (a memo database of its own, carrying the digest of the

@@ -21,7 +21,6 @@
 namespace tallimor {
 namespace {
 
-using testing::MemoSpec;
 using testing::PlainMemo;
 using testing::ProtectedFileBytes;
 using testing::ProtectedFileSpec;
