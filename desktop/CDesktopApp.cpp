@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QAbstractButton>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QWidget>
 #include <cerrno>
@@ -17,8 +18,13 @@
 #include "desktop/CAboutDlg.h"
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
+#include "desktop/CPasswordPromptDlg.h"
 #include "desktop/CProtectedRecordFile.h"
 #include "desktop/CUserDlg.h"
+#include "desktop/KeptMemoFile.h"
+#include "desktop/KeptMemoMerge.h"
+#include "desktop/PasswordInfo.h"
+#include "desktop/TextConversion.h"
 #include "desktop/UserStore.h"
 #include "desktop/CWindowMessageEvent.h"
 #include "desktop/resources/CommandIds.h"
@@ -220,6 +226,11 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   // Checked on a store of its own, so a wrong password changes nothing.
   UserPasswordCheck check = CheckUserPassword(path, password.c_str());
   if (!check.accepted) return kOk;
+  // The file made for a user without one carries this password's digest, and nothing
+  // can check the password before that: a typo would lock the memos away for good.
+  if (check.fileMissing && check.keyed && !ConfirmNewPassword(password)) {
+    return kErrPasswordNotConfirmed;
+  }
 
   // The current store is written back before it is given up. Its destructor would try
   // too, but silently: a failure there would drop the user's edits without a word.
@@ -237,10 +248,101 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   store_ = std::move(fresh);
   store_->Load();  // a user whose file cannot be read gets an empty store
   SetCurrentUser(userId);
+  RestoreKeptMemos();
   if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
   loggedIn_ = true;  // from now on a second start brings this instance forward
   *success = true;
   return kOk;
+}
+
+bool CDesktopApp::ConfirmNewPassword(const std::string& password) {
+  std::string again;
+  if (!AskPassword(kIdsConfirmPasswordCaption, kIdsConfirmNewPassword, {}, &again)) return false;
+  const bool same = again == password;
+  WipeSecret(again);
+  if (!same) ShowMessage(kIdsPasswordMismatch, kIdsAppTitle, kMbOk | kMbIconExclamation);
+  return same;
+}
+
+bool CDesktopApp::AskPassword(int captionId, int textId, const QString& detail,
+                              std::string* password) {
+  password->clear();
+  QString text = Text(textId);
+  if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
+  for (;;) {
+    std::optional<QString> typed;
+    {
+      OpenDialogScope counted(*this);
+      if (passwordHook_) {
+        typed = passwordHook_(captionId, textId, text);
+      } else {
+        CPasswordPromptDlg prompt(Text(captionId), text, LastActivePopup());
+        if (prompt.exec() == QDialog::Accepted) typed = prompt.Password()->text();
+        prompt.Password()->clear();
+      }
+    }
+    if (!typed) return false;
+    std::optional<std::string> converted = ToCp932(*typed);
+    typed->fill(QChar(u' '));
+    if (converted) {
+      *password = std::move(*converted);
+      return true;
+    }
+    ShowMessage(kIdsPasswordNotCp932, kIdsAppTitle, kMbOk | kMbIconExclamation);
+  }
+}
+
+int CDesktopApp::RestoreKeptMemos() {
+  if (!store_) return 0;
+  int merged = 0;
+  for (const std::string& path : KeptMemoFile::FindBeside(store_->Path())) {
+    if (RestoreKeptFile(path)) ++merged;
+  }
+  return merged;
+}
+
+bool CDesktopApp::RestoreKeptFile(const std::string& path) {
+  KeptMemoFile kept(path);
+  QString detail = Text(kIdsKeptFileName).arg(QString::fromUtf8(kept.FileName()));
+  if (kept.Inspect() != kOk) {
+    ShowMessage(kIdsKeptFileUnreadable, kIdsAppTitle, kMbOk | kMbIconExclamation, detail);
+    return false;
+  }
+  if (!kept.Hint().empty()) detail += QStringLiteral("\n") + Text(kIdsOldPasswordHint).arg(FromCp932(kept.Hint()));
+
+  std::string password;
+  Result read = kOk;
+  for (;;) {
+    if (kept.NeedsPassword() &&
+        !AskPassword(kIdsOldPasswordCaption, kIdsEnterOldPassword, detail, &password)) {
+      return false;  // Cancel: the file waits for the next login, and nothing changes
+    }
+    read = kept.Read(password.c_str());
+    WipeSecret(password);
+    if (read != kErrKeptPasswordWrong) break;
+    ShowMessage(kIdsOldPasswordWrong, kIdsAppTitle, kMbOk | kMbIconExclamation);
+  }
+  if (read != kOk) {
+    ShowMessage(kIdsKeptFileUnreadable, kIdsAppTitle, kMbOk | kMbIconExclamation, detail);
+    return false;
+  }
+
+  // The store is saved before the kept file goes: a kill in between leaves both, and
+  // the next login merges the file again, which changes nothing the second time.
+  KeptMemoMergeCounts counts;
+  const Result merged = KeptMemoMerge(*store_).Merge(kept, &counts);
+  const Result saved = merged == kOk ? SaveStore() : merged;
+  ReloadStore();  // after a failure this drops the merge; the memos are still in the file
+  if (saved != kOk) {
+    ShowMessage(kIdsKeptMemosNotRestored, kIdsAppTitle, kMbOk | kMbIconExclamation,
+                detail + QStringLiteral("\n") + SaveFailureDetail(saved));
+    return false;
+  }
+  kept.Remove();  // a file left behind is merged again next time, to no effect
+  const int restored = counts.added + counts.updated + counts.alreadyThere;
+  ShowMessage(kIdsKeptMemosRestored, kIdsAppTitle, kMbOk | kMbIconInformation,
+              detail + QStringLiteral("\n") + Text(kIdsKeptMemoCount).arg(restored));
+  return true;
 }
 
 std::int32_t CDesktopApp::GetLastCategory() const {
@@ -264,13 +366,8 @@ int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QS
   QString text = Text(textId);
   if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
   // A message box is as modal as any dialog, and the code waiting for its answer may
-  // hold list rows or record indexes (the delete question does): a HotSync must not
-  // write and reload the file under it, so it counts as an open dialog.
-  DialogOpened(0);
-  struct Closed {
-    CDesktopApp* app;
-    ~Closed() { app->DialogOpened(1); }
-  } closed{this};
+  // hold list rows or record indexes (the delete question does).
+  OpenDialogScope counted(*this);
   if (messageHook_) return messageHook_(textId, captionId, flags, text);
 
   QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -328,9 +425,26 @@ Result CDesktopApp::SaveStore() {
 Result CDesktopApp::ReloadStore() {
   if (!store_) return kOk;
   const Result loaded = store_->Load();
-  // Every record was read; only the category table is missing, as in a file this program
-  // made before the user's first HotSync (which brings the handheld's table).
+  // Every record was read; only the category table is missing, as in a file that earlier
+  // versions of this program made before the user's first HotSync.
   return loaded == kErrNoAppInfoForCategories ? kOk : loaded;
+}
+
+bool CDesktopApp::DropStoreIfKeyChanged() {
+  if (!store_) return false;
+  CProtectedRecordFile probe(store_->Path(), nullptr);
+  probe.Load();  // a damaged record after the password block still shows the digest
+  const InfoBlock* appInfo = probe.AppInfo();
+  // A file whose password block cannot be read says nothing about the password.
+  if (appInfo == nullptr) return false;
+  PasswordInfo info = ReadPasswordInfo(appInfo->Data(), appInfo->Used());
+  const bool same = info.digest == store_->KeyDigest();
+  WipeSecret(info.digest.data(), info.digest.size());
+  if (same) return false;
+  store_->SetDirty(false);
+  if (CPCategoryTable* table = store_->Categories()) table->SetDirty(false);
+  store_.reset();
+  return true;
 }
 
 QString CDesktopApp::SaveFailureDetail(Result saved) {

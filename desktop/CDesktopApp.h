@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "desktop/CProfile.h"
@@ -38,6 +39,10 @@ inline constexpr int kIdOk = 1;
 inline constexpr int kIdCancel = 2;
 inline constexpr int kIdYes = 6;
 inline constexpr int kIdNo = 7;
+
+// OpenUserData refused: the password of data about to be created was not confirmed
+// (the user has been told, or cancelled the confirmation).
+inline constexpr Result kErrPasswordNotConfirmed = -4004;
 
 // Where the program finds its files; main() fills it from the command line and the
 // environment.
@@ -96,10 +101,32 @@ class CDesktopApp : public QObject {
   Result GetUserHint(std::int32_t userId, std::string* hint) const;
 
   // Opens a user's record file with the typed password (code page 932 bytes): on a match
-  // the current store is written back and replaced, the user remembered, and the main
-  // view told to reload. *success is false on a wrong password, and also when the current
-  // store could not be written and the user chose to keep it.
+  // the current store is written back and replaced, the user remembered, memos kept
+  // aside under a previous password offered back (RestoreKeptMemos), and the main view
+  // told to reload. *success is false on a wrong password, and also when the current
+  // store could not be written and the user chose to keep it. A user without a record
+  // file whose password is not empty is asked to type it again first, since nothing
+  // could check it later: kErrPasswordNotConfirmed when it is not confirmed.
   Result OpenUserData(std::int32_t userId, const std::string& password, bool* success);
+
+  // For every kept file of memos beside the current store's file (KeptMemoFile), one at
+  // a time: asks for the previous password until it matches the file's digest or the
+  // user cancels (the file then waits for the next login), merges the memos into the
+  // store, saves it and only then removes the file. A merge that cannot be saved is
+  // dropped from memory and the file kept. Returns how many files were merged.
+  int RestoreKeptMemos();
+
+  // Runs the password prompt captioned with string captionId, showing string textId
+  // and `detail` below it, until the text typed can be stored as code page 932 (else
+  // message 174, and the prompt again). True with *password set on OK; false on Cancel.
+  // The prompt counts as an open dialog.
+  bool AskPassword(int captionId, int textId, const QString& detail, std::string* password);
+
+  // Replaces the password prompt with `hook`, which gets the ids and the full text and
+  // returns the text typed, or nothing for Cancel; tests answer prompts with it. An
+  // empty hook restores the prompt.
+  using PasswordHook = std::function<std::optional<QString>(int captionId, int textId, const QString&)>;
+  void SetPasswordHook(PasswordHook hook) { passwordHook_ = std::move(hook); }
 
   // The current user's "LastCategory" (-1 when absent), and writing it.
   std::int32_t GetLastCategory() const;
@@ -128,8 +155,17 @@ class CDesktopApp : public QObject {
   Result SaveStore();
 
   // Reads the current store from its file again, dropping what is in memory. A file
-  // without a category table (one made here before the first HotSync) reads as 0.
+  // without a category table (one that earlier versions made before the first HotSync)
+  // reads as 0.
   Result ReloadStore();
+
+  // After a HotSync has written the file: true when the file no longer carries the
+  // digest of the current store's key, i.e. the password was changed on the handheld.
+  // The store's key would then show the memos as garbage and write edits under a
+  // password the handheld no longer has, so the store is given up unsaved (the HotSync
+  // start saved it, and it has been read back since) and the user must log in again.
+  // False, keeping the store, when the digests agree or the file cannot be read.
+  bool DropStoreIfKeyChanged();
 
   // The paragraph a failed save's message box ends with: why a file read only in part
   // is kept as it is, or the result code.
@@ -173,6 +209,23 @@ class CDesktopApp : public QObject {
   Result AcquireInstanceLock();
   // Asks the running instance to come forward if it is logged in.
   void ActivateRunningInstance() const;
+  // Counts a modal box or prompt as an open dialog while it lives: a HotSync must not
+  // write and reload the file under code that waits for its answer.
+  class OpenDialogScope {
+   public:
+    explicit OpenDialogScope(CDesktopApp& app) : app_(app) { app_.DialogOpened(0); }
+    ~OpenDialogScope() { app_.DialogOpened(1); }
+    OpenDialogScope(const OpenDialogScope&) = delete;
+    OpenDialogScope& operator=(const OpenDialogScope&) = delete;
+
+   private:
+    CDesktopApp& app_;
+  };
+
+  // Asks for the password of a user without data again; true when both agree.
+  bool ConfirmNewPassword(const std::string& password);
+  // RestoreKeptMemos for one file; true when its memos were merged and saved.
+  bool RestoreKeptFile(const std::string& path);
 
   DesktopOptions options_;                        // where the files are
   CProfile profile_;                              // Tallimor.ini
@@ -185,6 +238,7 @@ class CDesktopApp : public QObject {
   int lockFd_ = -1;                               // single-instance lock, -1 when not held
   bool loggedIn_ = false;                         // the "logged in" mark of a running instance
   MessageHook messageHook_;                       // replaces the message box when set
+  PasswordHook passwordHook_;                     // replaces the password prompt when set
 };
 
 }  // namespace tallimor

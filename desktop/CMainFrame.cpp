@@ -53,6 +53,7 @@ QString ToolTipOf(int command) {
 
 // A posted code 1 objection's notice, shown once the notifier has its answer.
 constexpr int kNoticeSaveFailedHotSync = 1;
+constexpr int kNoticePasswordChanged = 2;
 
 }  // namespace
 
@@ -295,6 +296,9 @@ std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code) {
       // of the user's edits: it is kept instead of being replaced by the file.
       if (app_.GetStore() != nullptr && !hotSyncObjected_) {
         app_.ReloadStore();
+        // The user is asked for the new password once the notifier has its answer.
+        if (app_.DropStoreIfKeyChanged())
+          PostWindowMessage(this, kWmHotSyncNotice, kNoticePasswordChanged);
         PostWindowMessage(View(), kWmUserReload);
       }
       hotSyncRunning_ = false;
@@ -354,6 +358,11 @@ bool CMainFrame::event(QEvent* event) {
         PostWindowMessage(View(), kWmUserNewRecord);
         break;
       case kWmHotSyncNotice:
+        if (message->wParam() == kNoticePasswordChanged) {
+          app_.ShowMessage(kIdsPasswordChangedOnHandheld, kIdsAppTitle, kMbOk | kMbIconInformation);
+          app_.RunUserDialog();
+          break;
+        }
         app_.ShowMessage(kIdsSaveFailedHotSync, kIdsAppTitle, kMbOk | kMbIconExclamation,
                          CDesktopApp::SaveFailureDetail(static_cast<Result>(message->lParam())));
         break;

@@ -12,6 +12,7 @@
 #include <new>
 #include <utility>
 
+#include "desktop/NewRecordFile.h"
 #include "desktop/PasswordInfo.h"
 
 namespace tallimor {
@@ -53,21 +54,12 @@ void MakeDataDirectory(const std::string& path) {
   ::mkdir(directory.c_str(), 0700);
 }
 
-// Removes the file at `path` if it is still empty: a file this store made and could not
-// fill goes again, so that the next HotSync still finds no file and copies the
-// handheld's data whole.
-void RemoveEmptyFile(const std::string& path) {
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
-    ::unlink(path.c_str());
-  }
-}
-
 }  // namespace
 
 CProtectedRecordFile::CProtectedRecordFile(std::string path, const char* key)
     : CPRecordFile(std::move(path), kProtectedStoreFlags) {
   if (key == nullptr) return;
+  keyDigest_ = PasswordDigest(key);
   cipher_.reset(new (std::nothrow) CBlowfish);
   if (!cipher_) {
     cipherMissing_ = true;
@@ -80,11 +72,13 @@ CProtectedRecordFile::~CProtectedRecordFile() {
   // The base destructor writes nothing, so this is the store's last chance to save.
   Save();
   cipher_.reset();  // the cipher scrubs its tables as it goes
+  WipeSecret(keyDigest_.data(), keyDigest_.size());
 }
 
 Result CProtectedRecordFile::Load() {
   readInPart_ = false;
   madeFile_ = false;
+  madeImage_.clear();
   return CPRecordFile::Load();
 }
 
@@ -125,30 +119,37 @@ Result CProtectedRecordFile::WriteFile() {
     // the user's edits readable and ready for another attempt.
     DecipherAll();
   }
-  if (result != kOk && madeFile_) RemoveEmptyFile(Path());
+  // A file this store made and could not fill goes again, so that the next HotSync
+  // still finds no file and copies the handheld's data whole.
+  if (result != kOk && madeFile_) RemoveFileIfUnchanged(Path(), madeImage_);
   return result;
 }
 
 Result CProtectedRecordFile::MakeFile() {
   MakeDataDirectory(Path());
-  // Made exclusively: a file that appeared since the check is somebody's data.
-  const int fd = ::open(Path().c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd < 0) return kErrWrite;
-  ::close(fd);
+  std::vector<std::uint8_t> image;
+  Result result = MakeNewRecordFileImage(keyDigest_, PalmTimeNow(), &image);
+  if (result != kOk) return result;
+  // Placed only where there is no file: a file that appeared since the check is
+  // somebody's data.
+  if (PlaceNewFile(Path(), image) != kOk) return kErrWrite;
   if (File().Open(Path(), LockedFile::Mode::kReadWriteExisting) != kOk) {
-    RemoveEmptyFile(Path());
+    RemoveFileIfUnchanged(Path(), image);
     return kErrWrite;
   }
   // The record file's own read, not this class's: the records in memory are plain and
-  // must not be deciphered. An empty file adds no record and gives the default header.
+  // must not be deciphered. The new file holds no record, so none is added.
   const std::int32_t records = RecordCount();
   const Result read = CPRecordFile::ReadFile();
   SetDirty(true);
   if (read != kOk || Header() == nullptr || RecordCount() != records) {
-    RemoveEmptyFile(Path());
+    RemoveFileIfUnchanged(Path(), image);
     return kErrWrite;
   }
+  // The memos typed so far stay Unfiled; from now on the user has the category table.
+  if (Categories() == nullptr) BuildCategoryTable();
   madeFile_ = true;
+  madeImage_ = std::move(image);
   return kOk;
 }
 

@@ -3,21 +3,26 @@
 // memo is deciphered as the file is read and enciphered as it is written, with Blowfish
 // in ECB mode over the whole 8-byte blocks of each record's data, each half read
 // big-endian. Only record data is enciphered; the application information (category
-// table, password digest, hint) stays plain. The desktop never sets the password.
+// table, password digest, hint) stays plain. The desktop never changes the password of
+// a file: only a file the store makes itself gets a digest, that of the store's key.
 //
 // Unlike the record file below it, the store makes its file when a user who has had no
-// HotSync yet has memos to save, and it never saves over a file it read only in part.
+// HotSync yet has memos to save (a memo database of its own, carrying the digest of the
+// store's key), and it never saves over a file it read only in part.
 //
 // Invariant: between operations a keyed store always holds plain memos in memory, also
 // after a failed read or a failed save, so nothing is ever enciphered twice and no plain
 // memo is written among enciphered ones.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "crypto/CBlowfish.h"
+#include "desktop/PasswordInfo.h"
 #include "store/CPRecordFile.h"
 #include "store/ResultCodes.h"
 
@@ -46,9 +51,10 @@ class CProtectedRecordFile : public CPRecordFile {
   // When there is something to write:
   //  - kErrStoreReadInPart, writing nothing, when the store was read in part;
   //  - when no file has been read and there is none at the path (a user who has not
-  //    had a HotSync yet), the file is created first, with its directory: a header
-  //    as a reader makes for an empty file and the records, without application
-  //    information, which the conduit then takes from the handheld whole;
+  //    had a HotSync yet), the file is created first, with its directory, as the
+  //    handheld's memo database (see desktop/NewRecordFile.h) whose digest is
+  //    KeyDigest(); the store then has its header, app info and category table, and
+  //    the records are written into it;
   //  - kErrWrite when there is a file but the store never read one (nothing to write
   //    a header from), rather than reporting a save that did not happen.
   // kErrOutOfMemory when the cipher could not be made (nothing is written).
@@ -64,6 +70,11 @@ class CProtectedRecordFile : public CPRecordFile {
 
   // True when the store was made with a key and deciphers and enciphers memos.
   bool IsKeyed() const { return cipher_ != nullptr || cipherMissing_; }
+
+  // The digest of the store's key (MD5 of the key's bytes), or 16 zero bytes for an
+  // unprotected store: what a file this store makes carries, and what the file's own
+  // digest must equal for the store's key to be the file's.
+  const std::array<std::uint8_t, kPasswordDigestSize>& KeyDigest() const { return keyDigest_; }
 
   // True when the last read of the file stopped at an error after reading some of it
   // (or none): the store holds less than the file, and is never saved over it.
@@ -96,15 +107,17 @@ class CProtectedRecordFile : public CPRecordFile {
   // nullptr otherwise.
   const InfoBlock* LoadPasswordBlock(Result& loadResult);
 
-  // Makes an empty file at Path() (and its directory) and takes from it the header a
-  // reader makes for an empty file, keeping the records in memory; the store stays
-  // dirty. kErrWrite when a file has appeared there meanwhile or cannot be made.
+  // Makes the new memo database at Path() (and its directory) and takes its header,
+  // app info and category table, keeping the records in memory; the store stays dirty.
+  // kErrWrite when a file has appeared there meanwhile or cannot be made.
   Result MakeFile();
 
   std::unique_ptr<CBlowfish> cipher_;  // keyed cipher, or none for an unprotected store
   bool cipherMissing_ = false;         // a key was given but the cipher could not be made
   bool readInPart_ = false;            // the last read stopped at an error
   bool madeFile_ = false;              // the header comes from a file this store made
+  std::vector<std::uint8_t> madeImage_;  // what MakeFile put there, to take back on failure
+  std::array<std::uint8_t, kPasswordDigestSize> keyDigest_{};  // MD5 of the key, or zeros
 };
 
 }  // namespace tallimor

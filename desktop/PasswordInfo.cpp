@@ -3,6 +3,7 @@
 // buffer and scrubs its own state, and the computed digest is wiped before returning.
 #include "desktop/PasswordInfo.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -31,20 +32,29 @@ PasswordInfo ReadPasswordInfo(const std::uint8_t* data, std::size_t length) {
   return info;
 }
 
-bool PasswordMatches(const char* password,
-                     const std::array<std::uint8_t, kPasswordDigestSize>& digest) {
+std::array<std::uint8_t, kPasswordDigestSize> PasswordDigest(const char* password) {
   CMD5 md5;
   md5.Init();
   const std::size_t length = password == nullptr ? 0 : std::strlen(password);
   md5.Update(password, length);
   md5.Finalize();
-  std::optional<CMD5::Digest> typed = md5.RawDigest();
-  if (!typed) return false;
+  std::array<std::uint8_t, kPasswordDigestSize> digest{};
+  std::optional<CMD5::Digest> computed = md5.RawDigest();
+  if (computed) {
+    std::copy(computed->begin(), computed->end(), digest.begin());
+    WipeSecret(computed->data(), computed->size());
+  }
+  return digest;
+}
+
+bool PasswordMatches(const char* password,
+                     const std::array<std::uint8_t, kPasswordDigestSize>& digest) {
+  std::array<std::uint8_t, kPasswordDigestSize> typed = PasswordDigest(password);
   std::uint8_t difference = 0;
   for (std::size_t i = 0; i < kPasswordDigestSize; ++i) {
-    difference = static_cast<std::uint8_t>(difference | ((*typed)[i] ^ digest[i]));
+    difference = static_cast<std::uint8_t>(difference | (typed[i] ^ digest[i]));
   }
-  WipeSecret(typed->data(), typed->size());
+  WipeSecret(typed.data(), typed.size());
   return difference == 0;
 }
 

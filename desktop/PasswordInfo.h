@@ -28,6 +28,10 @@ struct PasswordInfo {
 // bytes, so a short block carries no password and no hint; any length is accepted.
 PasswordInfo ReadPasswordInfo(const std::uint8_t* data, std::size_t length);
 
+// The digest stored for `password` (the bytes before its NUL, in code page 932; null
+// counts as empty): its MD5. The caller wipes the result once it is no longer needed.
+std::array<std::uint8_t, kPasswordDigestSize> PasswordDigest(const char* password);
+
 // True when the MD5 of `password` (the bytes before its NUL, in code page 932; null
 // counts as empty) equals `digest`. The computed digest is wiped after the comparison,
 // which takes the same time wherever the digests differ.

@@ -212,12 +212,15 @@ TEST_F(DesktopAppTest, ExitAsksBeforeGivingUnsavedEditsUp) {
 }
 
 // A HotSync user whose data has never been synchronised has no record.dat: the memos
-// typed meanwhile go into a file the program makes, enciphered with the password typed,
-// and they are there when the program is started again.
+// typed meanwhile go into a file the program makes, enciphered with the password typed
+// (and confirmed), and they are there when the program is started again.
 TEST_F(DesktopAppTest, MemosTypedBeforeTheFirstHotSyncAreSavedToANewFile) {
   const std::int32_t jiro = AddUser("Jiro", 7003, nullptr);
   {
+    typed_ = {QStringLiteral("jiro-pw")};
     auto app = StartLoggedIn(jiro, "jiro-pw");
+    ASSERT_EQ(prompts_.size(), 1u);
+    EXPECT_EQ(prompts_[0].textId, kIdsConfirmNewPassword);
     CPRecord* added = app->GetStore()->AddEmptyRecord();
     ASSERT_NE(added, nullptr);
     ASSERT_EQ(StoreMemo(*added, "before the first HotSync"), kOk);
@@ -231,7 +234,8 @@ TEST_F(DesktopAppTest, MemosTypedBeforeTheFirstHotSyncAreSavedToANewFile) {
     EXPECT_TRUE(messages_.empty());
   }
   CProtectedRecordFile disk(DataPath(jiro), "jiro-pw");
-  EXPECT_EQ(disk.Load(), kErrNoAppInfoForCategories);  // the first HotSync brings the table
+  EXPECT_EQ(disk.Load(), kOk);
+  EXPECT_EQ(disk.HasPassword(), 1);
   ASSERT_EQ(disk.RecordCount(), 2);
   EXPECT_EQ(StoredMemoText(*disk.RecordAt(0)), "before the first HotSync");
   EXPECT_EQ(StoredMemoText(*disk.RecordAt(1)), "and one more at exit");

@@ -127,6 +127,8 @@ void DesktopSandbox::SetUp() {
   setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
   messages_.clear();
   answer_ = kIdOk;
+  typed_.clear();
+  prompts_.clear();
 }
 
 void DesktopSandbox::TearDown() {
@@ -170,6 +172,13 @@ std::unique_ptr<CDesktopApp> DesktopSandbox::MakeApp() {
   app->SetMessageHook([this](int textId, int captionId, unsigned flags, const QString&) {
     messages_.push_back({textId, captionId, flags});
     return answer_;
+  });
+  app->SetPasswordHook([this](int captionId, int textId, const QString& text) {
+    prompts_.push_back({captionId, textId, text});
+    if (typed_.empty()) return std::optional<QString>();
+    std::optional<QString> typed = typed_.front();
+    typed_.pop_front();
+    return typed;
   });
   return app;
 }

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +48,13 @@ struct ShownMessage {
   unsigned flags;
 };
 
+// A password prompt that a test answered instead of the user.
+struct ShownPrompt {
+  int captionId;
+  int textId;
+  QString text;  // the whole text shown, details included
+};
+
 // The texts a user reads on `window`'s own controls, in the order they were created:
 // label texts, button texts (mnemonic marks included) and group box titles. These are
 // what outside tools look controls up by, so tests compare them character for character.
@@ -66,7 +75,8 @@ class DesktopSandbox : public ::testing::Test {
   static std::vector<std::uint8_t> ReadFile(const std::string& path);
 
   // A fresh application on the sandbox, with its message boxes answered by `answer_`
-  // and recorded in `messages_`.
+  // and recorded in `messages_`, and its password prompts answered from `typed_`
+  // (Cancel once that is used up) and recorded in `prompts_`.
   std::unique_ptr<CDesktopApp> MakeApp();
   // MakeApp, then Start (lock, frame, socket); fails the test when that fails.
   std::unique_ptr<CDesktopApp> StartApp();
@@ -83,6 +93,8 @@ class DesktopSandbox : public ::testing::Test {
   std::string profile_;  // Tallimor.ini
   std::vector<ShownMessage> messages_;  // boxes shown, oldest first
   int answer_ = kIdOk;                  // what every box answers
+  std::deque<std::optional<QString>> typed_;  // what the next prompts answer; none: Cancel
+  std::vector<ShownPrompt> prompts_;          // prompts shown, oldest first
 };
 
 }  // namespace tallimor::test

@@ -8,6 +8,7 @@
 #include <openssl/blowfish.h>
 #include <openssl/md5.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +32,8 @@ struct ProtectedFileSpec {
   std::uint32_t appDataPadding = 0;  // extra zero bytes after the hint (large app info)
   bool encipher = true;            // false: the memos' bytes are stored as given
   std::vector<MemoSpec> memos;
+  // Category names by index (an empty name leaves the index free); index i gets id i.
+  std::vector<std::string> categories = {"Unfiled", "Business"};
 };
 
 inline void PutLe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
@@ -71,20 +74,22 @@ inline std::vector<std::uint8_t> OpenSslBlowfish(const char* password, std::vect
   return data;
 }
 
-// The 276-byte category table: "Unfiled" (id 0) and "Business" (id 1), nothing changed.
-inline std::vector<std::uint8_t> CategoryTableBytes() {
+// The 276-byte category table: names by index (by default "Unfiled", id 0, and
+// "Business", id 1), index i with id i, nothing changed.
+inline std::vector<std::uint8_t> CategoryTableBytes(
+    const std::vector<std::string>& names = {"Unfiled", "Business"}) {
   std::vector<std::uint8_t> table(276, 0);
-  std::memcpy(&table[2], "Unfiled", 7);
-  std::memcpy(&table[2 + 16], "Business", 8);
-  table[258] = 0;
-  table[259] = 1;
-  table[274] = 1;  // last unique id
+  for (std::size_t i = 0; i < names.size() && i < 16; ++i) {
+    std::memcpy(&table[2 + 16 * i], names[i].data(), std::min<std::size_t>(names[i].size(), 15));
+    table[258 + i] = static_cast<std::uint8_t>(i);
+  }
+  table[274] = static_cast<std::uint8_t>(names.empty() ? 0 : names.size() - 1);  // last unique id
   return table;
 }
 
 // The application information data: category table, 4 carried bytes, digest, hint.
 inline std::vector<std::uint8_t> AppInfoData(const ProtectedFileSpec& spec) {
-  const std::vector<std::uint8_t> table = CategoryTableBytes();
+  const std::vector<std::uint8_t> table = CategoryTableBytes(spec.categories);
   std::array<std::uint8_t, 16> digest{};
   if (spec.password != nullptr) digest = OpenSslMd5(spec.password);
   std::vector<std::uint8_t> data;

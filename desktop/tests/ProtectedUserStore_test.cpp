@@ -98,7 +98,8 @@ TEST_F(ProtectedUserStoreTest, ReopeningTheSameUserSeesTheChangesOfTheOldStore) 
 }
 
 // The record file as it lies on disk at `path`: its header's record count, and the
-// stored bytes and flags of its first record image (no app info or sort info block).
+// stored bytes and flags of its first record image (after the app info block; no sort
+// info block).
 struct FirstImage {
   std::uint32_t appInfoLength = 0, recordCount = 0, id = 0;
   std::uint8_t flags = 0;
@@ -114,7 +115,8 @@ FirstImage ReadFirstImage(const std::string& path) {
   if (bytes.size() < 84 + 40) return image;
   image.recordCount = le32(72);
   image.appInfoLength = le32(76);
-  const std::size_t record = 84;
+  const std::size_t record = 84 + image.appInfoLength;
+  if (bytes.size() < record + 40) return image;
   // Record image: length at 0, id at 16, stored flags at 24, the data after 40 bytes.
   image.id = le32(record + 16);
   image.flags = bytes[record + 24];
@@ -149,10 +151,10 @@ TEST_F(ProtectedUserStoreTest, MissingFileIsMadeByTheFirstSaveWithTheMemosTypedB
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-  // On disk: no application information (the conduit takes the handheld's whole), one
+  // On disk: the new database's application information (see NewRecordFile_test), one
   // new record without an id, enciphered with the typed password.
   const FirstImage image = ReadFirstImage(path);
-  EXPECT_EQ(image.appInfoLength, 0u);
+  EXPECT_EQ(image.appInfoLength, 56u + 297u);
   EXPECT_EQ(image.recordCount, 1u);
   EXPECT_EQ(image.id, 0u);
   EXPECT_EQ(image.flags & 0x08, 0x08);
@@ -163,7 +165,7 @@ TEST_F(ProtectedUserStoreTest, MissingFileIsMadeByTheFirstSaveWithTheMemosTypedB
   current.reset();
   ASSERT_EQ(OpenUserStore(path, "typed-pw", current, &outcome), kOk);
   EXPECT_FALSE(outcome.check.fileMissing);
-  EXPECT_EQ(outcome.loadResult, kErrNoAppInfoForCategories);  // every record was read
+  EXPECT_EQ(outcome.loadResult, kOk);
   EXPECT_FALSE(current->IsReadInPart());
   EXPECT_FALSE(current->HasNoFileYet());
   ASSERT_EQ(current->RecordCount(), 1);

@@ -184,8 +184,10 @@ TEST_F(UserDlgTest, AUserWithoutARecordFileGetsAnEmptyStore) {
   dialog->UserList()->setCurrentIndex(index);
   EXPECT_EQ(dialog->Hint()->toPlainText(), QString());
   dialog->Password()->setText(QStringLiteral("whatever"));
+  typed_ = {QStringLiteral("whatever")};  // the confirmation
   dialog->accept();
   EXPECT_EQ(dialog->result(), QDialog::Accepted);
+  EXPECT_EQ(prompts_.size(), 1u);
   ASSERT_NE(app->GetStore(), nullptr);
   EXPECT_EQ(app->GetStore()->RecordCount(), 0);
   EXPECT_EQ(app->CurrentUserId(), ito);

@@ -213,6 +213,8 @@ e2e_focus() {
 
 # Starts tallimor on the virtual X server (QT_QPA_PLATFORM=xcb even when the tests
 # around it run offscreen), logs in with the password and waits for the main window.
+# With --confirm the user has no desktop file yet, and the password is typed a second
+# time into the confirmation prompt.
 e2e_start_program() {
   QT_QPA_PLATFORM=xcb "$E2E_TALLIMOR" --root "$TALLIMOR_HOTSYNC_ROOT" </dev/null >>"$E2E_WORK/program.log" 2>&1 &
   E2E_PROGRAM=$!
@@ -220,6 +222,12 @@ e2e_start_program() {
   e2e_focus '^ユーザ$'
   xdotool type --delay 20 "$E2E_PASSWORD"
   xdotool key Return
+  if [ "${1:-}" = --confirm ]; then
+    e2e_wait_window '^パスワードの確認$'
+    e2e_focus '^パスワードの確認$'
+    xdotool type --delay 20 "$E2E_PASSWORD"
+    xdotool key Return
+  fi
   e2e_wait_window_gone '^ユーザ$'
   e2e_wait_window "^$E2E_APP_TITLE\$"
   E2E_MAIN_WINDOW=$(xdotool search --onlyvisible --name "^$E2E_APP_TITLE\$" | head -n 1)
