@@ -506,6 +506,45 @@ TEST_F(RecordFileExclusive, ASaveRemovesTemporariesThatKilledWritersLeftButNoLiv
   EXPECT_EQ(left, (std::vector<std::string>{"record.dat", "record.dat.Z9y8x7", "record.dat.bak"}));
 }
 
+TEST_F(RecordFileExclusive, ASaveNeverWritesOverAFileAnotherProgramChangedSinceTheLoad) {
+  WriteFileBytes(path_, Sample().File());
+  CPRecordFile file(path_, kWithCategories);
+  ASSERT_EQ(file.Load(), kOk);
+  ASSERT_EQ(file.MarkDeleted(0, true), kOk);
+
+  // Another program (a HotSync that ran without telling) wrote the file meanwhile.
+  Bytes theirs = Sample(0x0004).File();
+  WriteFileBytes(path_ + ".other", theirs);
+  std::filesystem::rename(path_ + ".other", path_);
+  EXPECT_EQ(file.Save(), kErrFileChanged);
+  EXPECT_EQ(ReadFileBytes(path_), theirs);
+  EXPECT_TRUE(file.IsDirty());
+
+  // Put back byte for byte as it was read, it is the same file: the save goes on.
+  ASSERT_EQ(file.Load(), kOk);
+  const Bytes read = ReadFileBytes(path_);
+  ASSERT_EQ(file.MarkDeleted(0, true), kOk);
+  WriteFileBytes(path_ + ".copy", read);
+  std::filesystem::rename(path_ + ".copy", path_);
+  EXPECT_EQ(file.Save(), kOk);
+  // After its own save the store knows the file it wrote.
+  ASSERT_EQ(file.MarkDeleted(1, true), kOk);
+  EXPECT_EQ(file.Save(), kOk);
+}
+
+TEST_F(RecordFileExclusive, AReplaceRefusesAFileThatWasReplacedUnderIt) {
+  // A file system without locks lets another writer in: the replace notices.
+  WriteFileBytes(path_, {'o', 'l', 'd'});
+  LockedFile held;
+  ASSERT_EQ(held.Open(path_, LockedFile::Mode::kReadExisting), kOk);
+  WriteFileBytes(path_ + ".other", {'t', 'h', 'e', 'i', 'r', 's'});
+  std::filesystem::rename(path_ + ".other", path_);
+  EXPECT_EQ(held.Replace([](int fd) { return ::write(fd, "mine", 4) == 4 ? kOk : kErrWrite; }),
+            kErrFileChanged);
+  EXPECT_EQ(ReadFileBytes(path_), (Bytes{'t', 'h', 'e', 'i', 'r', 's'}));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"record.dat"});
+}
+
 // ---------------------------------------------------------------- the record list
 
 class RecordFileRecords : public TempDir {};

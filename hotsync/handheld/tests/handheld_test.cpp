@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "hotsync/handheld/Handheld.h"
+#include "hotsync/handheld/SyncManager.h"
 #include "hotsync/pdb/PdbReader.h"
 #include "hotsync/pdb/PdbWriter.h"
 
@@ -39,6 +40,27 @@ PdbHeader MemoHeader() {
 PdbRecord Live(std::uint32_t id, int category, const std::string& text, bool dirty = false) {
   return PdbRecord{PdbRecord::MakeAttributes(false, dirty, false, false, false, category), id,
                    Bytes(text.begin(), text.end())};
+}
+
+// --- The handheld's lock ---------------------------------------------------------
+
+TEST_F(HandheldDir, ASecondProgramIsRefusedWhileOneHoldsTheHandheldAndToldWhich) {
+  std::string error;
+  ASSERT_EQ(Handheld::Create(dir_, HandheldIdentity{"Taro", 7}, &error), kSyncErrNone);
+  std::unique_ptr<Handheld> first;
+  std::unique_ptr<Handheld> second;
+  ASSERT_EQ(Handheld::Open(dir_, &first, &error), kSyncErrNone);
+  ASSERT_EQ(Handheld::Open(dir_, &second, &error), kSyncErrNone);
+  ASSERT_EQ(first->Lock("hotsync", &error), kSyncErrNone);
+  EXPECT_EQ(second->Lock("tallimor-handheld", &error), kSyncErrBusy);
+  EXPECT_NE(error.find("in use by hotsync (process "), std::string::npos) << error;
+  // Held by an attached Sync Manager too: the HotSync waits for no one and is refused.
+  EXPECT_EQ(SyncAttachHandheld(dir_.c_str()), kSyncErrBusy);
+  EXPECT_NE(std::string(SyncLastErrorDetail()).find("hotsync"), std::string::npos);
+  first.reset();  // the holder ends: the lock goes with it
+  EXPECT_EQ(second->Lock("tallimor-handheld", &error), kSyncErrNone);
+  EXPECT_EQ(fs::status(dir_ + "/" + Handheld::kLockFileName).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
 }
 
 // --- Identity file ------------------------------------------------------------

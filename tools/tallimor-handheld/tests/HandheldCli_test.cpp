@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "hotsync/handheld/Handheld.h"
 #include "hotsync/handheld/HandheldDatabase.h"
 
 namespace tallimor {
@@ -260,6 +261,22 @@ TEST_F(HandheldCli, WrongOrMissingPasswordChangesNothing) {
   EXPECT_EQ(Slurp(DbPath()), before);
   // Attribute and category changes need no password, as they touch no memo text.
   EXPECT_EQ(Tool({"private", "1", "on"}).status, 0);
+}
+
+TEST_F(HandheldCli, ACommandDuringAHotSyncIsRefusedNamingTheHotSyncAndChangesNothing) {
+  MakeHandheld(true);
+  Ok({"add", "first"}, std::string(kPasswordUtf8) + "\n");
+  const std::string before = Slurp(DbPath());
+  std::unique_ptr<Handheld> syncing;
+  std::string error;
+  ASSERT_EQ(Handheld::Open(hh_, &syncing, &error), kSyncErrNone);
+  ASSERT_EQ(syncing->Lock("hotsync", &error), kSyncErrNone);
+  const ToolRun run = Tool({"add", "during the HotSync"}, std::string(kPasswordUtf8) + "\n");
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.err.find("in use by hotsync"), std::string::npos) << run.err;
+  EXPECT_EQ(Slurp(DbPath()), before);
+  syncing.reset();
+  Ok({"add", "after the HotSync"}, std::string(kPasswordUtf8) + "\n");
 }
 
 TEST_F(HandheldCli, MemoChangesMarkRecordsAsTheHandheldDoes) {
