@@ -22,9 +22,10 @@ constexpr char kUsage[] =
     "HotSync user, kept in step with the handheld by HotSync.\n"
     "\n"
     "Options:\n"
-    "  --root DIR   the HotSync root (default: $TALLIMOR_HOTSYNC_ROOT, else\n"
-    "               $XDG_DATA_HOME/Tallimor/HotSync, else ~/.local/share/Tallimor/HotSync)\n"
-    "  --help       show this help and exit\n"
+    "      --root DIR  the HotSync root (default: $TALLIMOR_HOTSYNC_ROOT, else\n"
+    "                  $XDG_DATA_HOME/Tallimor/HotSync, else ~/.local/share/Tallimor/HotSync)\n"
+    "  -h, --help      show this help and exit\n"
+    "  -V, --version   show the version and exit\n"
     "\n"
     "Settings are kept in Tallimor.ini beside the program when one stands there, else in\n"
     "$XDG_CONFIG_HOME/Tallimor/Tallimor.ini (default ~/.config/Tallimor/Tallimor.ini).\n";
@@ -32,10 +33,14 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Help first: it needs no display.
+  // Help and version first, before any Qt object: they need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0 || std::strcmp(argv[i], "-V") == 0) {
+      std::printf("tallimor %s\n", tallimor::CDesktopApp::VersionText().toStdString().c_str());
       return 0;
     }
   }

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 #include <sstream>
 
 #include "hotsync/pdb/AtomicFile.h"
@@ -42,6 +41,9 @@ Handheld::Handheld(std::string directory, HandheldIdentity identity)
 }
 
 Result Handheld::CheckIdentity(const HandheldIdentity& identity, std::string* error) {
+  if (identity.userName.empty()) {
+    return Fail(error, kSyncErrBadArgument, "the user name is empty; a handheld without one cannot be HotSynced");
+  }
   if (identity.userName.size() > kMaxUserNameLength) {
     return Fail(error, kSyncErrBadArgument, "the user name is longer than 40 bytes");
   }
@@ -104,7 +106,9 @@ Result Handheld::Create(const std::string& directory, const HandheldIdentity& id
   if (directory.empty()) return Fail(error, kSyncErrBadArgument, "no directory given");
   const Result valid = CheckIdentity(identity, error);
   if (valid != kSyncErrNone) return valid;
-  if (::mkdir(directory.c_str(), 0755) != 0 && errno != EEXIST) {
+  // Private, like the desktop's directories: the handheld's files hold memos and the
+  // password's digest and hint.
+  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
     return Fail(error, kSyncErrStorage, directory + ": " + std::strerror(errno));
   }
   struct stat st {};
@@ -125,16 +129,35 @@ Result Handheld::Create(const std::string& directory, const HandheldIdentity& id
 Result Handheld::Open(const std::string& directory, std::unique_ptr<Handheld>* out, std::string* error) {
   if (out == nullptr || directory.empty()) return Fail(error, kSyncErrBadArgument, "no directory given");
   const std::string path = directory + "/" + kIdentityFileName;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Without blocking: a named pipe in the file's place must not hold the program.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0 && errno == ENOENT) {
     return Fail(error, kSyncErrNotFound, directory + " is not an emulated handheld: it has no " + kIdentityFileName);
+  }
+  if (fd < 0) return Fail(error, kSyncErrStorage, path + ": " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Fail(error, kSyncErrStorage, path + ": not a regular file");
   }
   std::string text;
   char buffer[4096];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    text.append(buffer, static_cast<std::size_t>(in.gcount()));
-    if (text.size() > 64 * 1024) return Fail(error, kSyncErrCorruptDatabase, path + ": too large for an identity file");
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return Fail(error, kSyncErrStorage, path + ": " + std::strerror(err));
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > 64 * 1024) {
+      ::close(fd);
+      return Fail(error, kSyncErrCorruptDatabase, path + ": too large for an identity file");
+    }
   }
+  ::close(fd);
   HandheldIdentity identity;
   std::string why;
   const Result parsed = ParseIdentity(text, &identity, &why);

@@ -50,8 +50,11 @@ HotSyncLog::~HotSyncLog() {
 
 Result HotSyncLog::AppendLine(const std::string& path, std::string_view line,
                               std::uint64_t* offset) {
-  Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600));
+  // Without blocking: a named pipe in the log's place is refused, never waited on.
+  Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
   if (fd.get() < 0) return kErrOpenFailed;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kErrOpenFailed;
   std::size_t done = 0;
   while (done < line.size()) {
     const ssize_t n = ::write(fd.get(), line.data() + done, line.size() - done);
@@ -74,10 +77,11 @@ Result HotSyncLog::AppendLine(const std::string& path, std::string_view line,
 Result HotSyncLog::ReadFrom(const std::string& path, std::uint64_t offset,
                             std::uint64_t maxBytes, std::string* data) {
   data->clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
   if (fd.get() < 0) return errno == ENOENT ? kOk : kErrOpenFailed;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return kErrReadFailed;
+  if (!S_ISREG(st.st_mode)) return kErrOpenFailed;
   const auto size = static_cast<std::uint64_t>(st.st_size);
   if (offset >= size) return kOk;
   const std::uint64_t want = std::min(size - offset, maxBytes);

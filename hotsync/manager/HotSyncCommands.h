@@ -1,8 +1,9 @@
-// The commands of the HotSync program `hotsync`, the HotSync manager of this system:
-//     hotsync [--root DIR] sync --handheld DIR [--action ACTION]
-//     hotsync [--root DIR] configure [--user NAME]
+// The command line of the HotSync program `hotsync`, the HotSync manager of this system:
+//     hotsync [--root DIR] sync [--handheld DIR] [--action ACTION] [--allow-mass-delete]
+//     hotsync [--root DIR] configure [--action ACTION] [--default] [--user NAME]
 //     hotsync [--root DIR] log [--user NAME]
 //     hotsync [--root DIR] users
+//     hotsync help [COMMAND]
 // Results go to `out`, progress and errors to `err`; the return value is the exit
 // status (ExitStatus.h).
 #pragma once
@@ -11,16 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "tools/common/CommandSpec.h"
+
 namespace tallimor {
 
 inline constexpr char kHotSyncProgram[] = "hotsync";
 
-// Runs the program with its arguments (without the program name).
-int RunHotSyncProgram(const std::vector<std::string>& arguments, std::ostream& out,
-                      std::ostream& err);
+// The declaration of the whole program; its help and usage errors come from it.
+const ProgramSpec& HotSyncProgramSpec();
 
-// The program's help, and one command's (false for an unknown command).
-void WriteHotSyncHelp(std::ostream& out);
-bool WriteHotSyncCommandHelp(const std::string& command, std::ostream& out);
+// Runs the program with its arguments (without the program name).
+int RunHotSyncProgram(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace tallimor

@@ -18,6 +18,7 @@
 #include "hotsync/manager/ConduitLibrary.h"
 #include "hotsync/manager/ConduitSettings.h"
 #include "hotsync/manager/ExitStatus.h"
+#include "hotsync/manager/FileKind.h"
 #include "hotsync/manager/HotSyncLock.h"
 #include "hotsync/manager/LogListing.h"
 #include "hotsync/manager/NotifierLibrary.h"
@@ -200,7 +201,7 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
 
   HotSyncLog log(userDirectory);
   if (const Result r = log.BeginRun(); r != kOk) {
-    return Fail("cannot write the HotSync log " + log.path() + ": " + ResultMeaning(r),
+    return Fail("cannot write the HotSync log " + log.path() + ": " + FileKind::Problem(log.path(), ResultMeaning(r)),
                 kHotSyncExitFailed);
   }
   const std::string conduitName = conduit.Name();

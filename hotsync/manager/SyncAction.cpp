@@ -24,6 +24,15 @@ bool ParseSyncAction(std::string_view option, std::int32_t* syncType) {
   return false;
 }
 
+std::string UnknownSyncActionMessage(std::string_view option) {
+  std::string names;
+  for (std::size_t i = 0; i < kSyncActionCount; ++i) {
+    names += i == 0 ? "" : i + 1 == kSyncActionCount ? " or " : ", ";
+    names += kSyncActions[i].option;
+  }
+  return "unknown action '" + std::string(option) + "' (" + names + ")";
+}
+
 const char* DescribeSyncType(std::int32_t syncType) {
   const std::int32_t treatedAs = SyncActionOf(syncType);
   for (const SyncAction& action : kSyncActions) {

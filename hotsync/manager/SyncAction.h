@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tallimor {
@@ -21,6 +22,8 @@ extern const std::size_t kSyncActionCount;
 
 // The sync type named `option`; false for an unknown name.
 bool ParseSyncAction(std::string_view option, std::int32_t* syncType);
+// The message for a name that is no action, listing the names there are.
+std::string UnknownSyncActionMessage(std::string_view option);
 // The words for a sync type; the conduit's treatment of types 4, 5 and 7 (as 3, 2, 3)
 // is described as such, anything else as "unknown action".
 const char* DescribeSyncType(std::int32_t syncType);

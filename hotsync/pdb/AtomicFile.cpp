@@ -38,7 +38,8 @@ Result AtomicFile::Write(const std::string& path, const std::uint8_t* data, std:
   // tell it from one a killed writer left.
   ::flock(fd, LOCK_EX | LOCK_NB);
 
-  mode_t mode = 0644;
+  // A new file is private: handheld databases hold the password's digest and hint.
+  mode_t mode = 0600;
   struct stat existing {};
   if (::stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
 

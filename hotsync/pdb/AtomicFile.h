@@ -14,7 +14,7 @@ namespace tallimor {
 class AtomicFile {
  public:
   // Writes `size` bytes to `path` atomically. An existing file keeps its
-  // permissions; a new one gets 0644. On failure returns kErrWrite, leaves the old
+  // permissions; a new one gets 0600. On failure returns kErrWrite, leaves the old
   // file untouched, removes the temporary and describes the fault in *error. The
   // temporaries that writers killed half way left beside `path` are removed first.
   static Result Write(const std::string& path, const std::uint8_t* data, std::size_t size,

@@ -1,13 +1,21 @@
 // `hotsync configure` in this process, with a Qt application on the offscreen platform
 // standing in for the user's display: the conduit's dialog is answered from a timer,
 // and the chosen action must land in the users file as the default or for the next
-// HotSync only.
+// HotSync only. The program asks for a display that answers before it shows the
+// dialog, so the test lends it one: a socket where a local X server would listen,
+// named by DISPLAY.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "conduit/tests/ActionDialogDriver.h"
 #include "hotsync/manager/HotSyncCommands.h"
@@ -18,9 +26,45 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Listens where the X server of DISPLAY ":N" listens (the abstract socket
+// "/tmp/.X11-unix/XN"), for as long as it lives, and names it in the environment.
+class LentDisplay {
+ public:
+  LentDisplay() {
+    for (int n = 4000 + getpid() % 1000; fd_ < 0 && n < 6000; n += 7) {
+      const std::string name = "/tmp/.X11-unix/X" + std::to_string(n);
+      sockaddr_un address{};
+      address.sun_family = AF_UNIX;
+      name.copy(address.sun_path + 1, sizeof address.sun_path - 2);
+      const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+      if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 && listen(fd, 4) == 0) {
+        fd_ = fd;
+        display_ = ":" + std::to_string(n);
+      } else {
+        close(fd);
+      }
+    }
+    setenv("DISPLAY", display_.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);  // read by the program only: the Qt application exists
+    unsetenv("WAYLAND_DISPLAY");
+  }
+  ~LentDisplay() {
+    if (fd_ >= 0) close(fd_);
+    unsetenv("DISPLAY");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  bool ok() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+  std::string display_;
+};
+
 class HotSyncCommandConfigure : public ::testing::Test {
  protected:
   void SetUp() override {
+    ASSERT_TRUE(display_.ok());
     char pattern[] = "/tmp/tallimor-configure-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     root_ = pattern;
@@ -37,6 +81,7 @@ class HotSyncCommandConfigure : public ::testing::Test {
     err_.str("");
     return RunHotSyncProgram({"--root", root_, "configure"}, out_, err_);
   }
+  LentDisplay display_;
   std::string root_;
   testing::ActionDialogSeen seen_;
   std::ostringstream out_;
@@ -95,13 +140,26 @@ TEST_F(HotSyncCommandConfigure, SeveralUsersNeedToBeTold) {
 }
 
 TEST_F(HotSyncCommandConfigure, WithoutDisplayTheDialogIsNotTried) {
-  const char* saved = getenv("QT_QPA_PLATFORM");
-  const std::string platform = saved == nullptr ? "" : saved;
-  for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(variable);
-  std::ostringstream out, err;
-  EXPECT_EQ(RunHotSyncProgram({"--root", root_, "configure"}, out, err), 1);
-  EXPECT_NE(err.str().find("needs a display"), std::string::npos);
-  setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+  // No display at all, a platform that shows no window, a display nobody serves: each
+  // is refused before the dialog is loaded, where it would wait for ever or abort.
+  const std::vector<std::pair<std::string, std::string>> environments = {
+      {"", ""}, {"offscreen", ""}, {"minimal", ""}, {"offscreen", ":0"}, {"", ":6999"}, {"xcb", "unix:6999.0"}};
+  for (const auto& [platform, display] : environments) {
+    for (const char* variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) unsetenv(variable);
+    if (!platform.empty()) setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+    if (!display.empty()) setenv("DISPLAY", display.c_str(), 1);
+    testing::ActionDialogSeen seen;
+    testing::AnswerActionDialog("Do &nothing", true, true, &seen);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunHotSyncProgram({"--root", root_, "configure"}, out, err), 1) << platform << " " << display;
+    EXPECT_NE(err.str().find("needs a display"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("configure --action ACTION"), std::string::npos) << err.str();
+    QApplication::processEvents();
+    EXPECT_FALSE(seen.shown) << platform << " " << display;
+  }
+  std::int32_t fallback = 0;
+  ASSERT_EQ(UserData(root_).ReadValue(1, "TallimorC", "SyncType", &fallback, -100), kOk);
+  EXPECT_EQ(fallback, -100);
 }
 
 }  // namespace
