@@ -36,7 +36,7 @@ bool CommandLine::Take(const OptionSpec& option, std::string value, std::string*
     return false;
   }
   if (option.valueName != nullptr && value.empty() && !option.emptyAllowed) {
-    *error = "option '" + LongForm(option) + "' needs a " + option.valueName + " that is not empty";
+    *error = "option '" + LongForm(option) + "' needs a value that is not empty (" + option.valueName + ")";
     return false;
   }
   values_.emplace(option.longName, std::move(value));
@@ -95,7 +95,7 @@ bool CommandLine::Parse(const CommandSpec& spec, const std::vector<std::string>&
       } else if (i + 1 < words.size()) {
         value = words[++i];
       } else {
-        *error = "option '" + LongForm(*option) + "' needs a " + option->valueName;
+        *error = "option '" + LongForm(*option) + "' needs a value (" + option->valueName + ")";
         return false;
       }
       if (!Take(*option, std::move(value), error)) return false;
@@ -118,7 +118,7 @@ bool CommandLine::Parse(const CommandSpec& spec, const std::vector<std::string>&
       } else if (i + 1 < words.size()) {
         value = words[++i];
       } else {
-        *error = "option '" + LongForm(*option) + "' needs a " + option->valueName;
+        *error = "option '" + LongForm(*option) + "' needs a value (" + option->valueName + ")";
         return false;
       }
       if (!Take(*option, std::move(value), error)) return false;
