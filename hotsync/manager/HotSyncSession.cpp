@@ -99,6 +99,12 @@ int HotSyncSession::Run(const std::string& handheldDirectory,
   struct Detach {
     ~Detach() { SyncDetachHandheld(); }
   } detach;
+  // The conduit reports a database it cannot read by a result code alone; something
+  // other than a file in the database's place is named here, before anything starts.
+  const std::string database = handheldDirectory + "/" + SyncRunProperties::kDatabaseName + ".pdb";
+  if (const std::string problem = FileKind::Problem(database, ""); !problem.empty()) {
+    return Fail(database + ": " + problem + "; nothing was synchronized", kHotSyncExitFailed);
+  }
 
   HotSyncUser user;
   std::int32_t firstSync = 0;  // an ordinary HotSync

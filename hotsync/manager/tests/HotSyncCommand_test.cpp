@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "hotsync/manager/tests/ProcessRunner.h"
@@ -410,6 +412,157 @@ TEST_F(HotSyncCommand, MissingThingsAreFailuresWithReasons) {
   EXPECT_NE(nobody.err.find("no HotSync user \"Nobody\""), std::string::npos);
   const ProcessResult configure = HotSync({"configure", "--user", "Nobody"});
   EXPECT_EQ(configure.status, 1);
+}
+
+// 山田 太郎 as typed and as the handheld and the users file store it.
+constexpr char kNameUtf8[] = "\xe5\xb1\xb1\xe7\x94\xb0 \xe5\xa4\xaa\xe9\x83\x8e";
+constexpr char kNameCp932[] = "\x8e\x52\x93\x63\x20\x91\xbe\x98\x59";
+
+TEST_F(HotSyncCommand, JapaneseUserNameTravelsInCodePage932AndIsFoundAsTyped) {
+  ASSERT_EQ(Handheld({"init", "--user", kNameUtf8}).status, 0);
+  ASSERT_EQ(Handheld({"create-db"}).status, 0);
+  ASSERT_EQ(Handheld({"add", "memo"}).status, 0);
+  const ProcessResult sync = Sync();
+  ASSERT_EQ(sync.status, 0) << sync.err;
+  EXPECT_NE(sync.err.find(std::string("new HotSync user \"") + kNameUtf8 + "\""), std::string::npos) << sync.err;
+  // The users file writes bytes outside ASCII as \xHH: these are the code page 932 ones.
+  EXPECT_NE(ReadFile(root_ + "/users.ini").find("Name=\\x8ER\\x93c \\x91\\xBE\\x98Y\n"), std::string::npos)
+      << ReadFile(root_ + "/users.ini");
+  EXPECT_NE(ReadFile(handheld_ + "/handheld.ini").find(std::string("UserName=") + kNameCp932), std::string::npos);
+
+  const ProcessResult users = HotSync({"users"});
+  EXPECT_EQ(users.out.rfind(std::string("1\t") + kNameUtf8 + "\t", 0), 0u) << users.out;
+  const ProcessResult log = HotSync({"log", "-u", kNameUtf8});
+  EXPECT_EQ(log.status, 0) << log.err;
+  EXPECT_NE(log.out.find("completed"), std::string::npos) << log.out;
+  const ProcessResult configure = HotSync({"configure", "-a", "slow", "--user", kNameUtf8});
+  EXPECT_EQ(configure.status, 0) << configure.err;
+  EXPECT_EQ(configure.out,
+            std::string("HotSync action for \"") + kNameUtf8 + "\": slow synchronization (the next HotSync only)\n");
+
+  // A name that cannot be stored is refused as such, not reported as an unknown user;
+  // an empty one is a usage error.
+  const ProcessResult emoji = HotSync({"log", "--user", "\xf0\x9f\x98\x80"});
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_NE(emoji.err.find("U+1F600"), std::string::npos) << emoji.err;
+  EXPECT_EQ(emoji.err.find("no HotSync user"), std::string::npos) << emoji.err;
+  EXPECT_EQ(HotSync({"configure", "--user=", "-a", "slow"}).status, 2);
+}
+
+TEST_F(HotSyncCommand, ConfigureActionChoosesWithoutADialog) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  // No display is needed when the action is given.
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(variable);
+  UserData users(root_);
+  auto stored = [&users](const char* key) {
+    std::int32_t value = -100;
+    EXPECT_EQ(users.ReadValue(1, "TallimorC", key, &value, -100), kOk);
+    return value;
+  };
+
+  const ProcessResult next = HotSync({"configure", "--action", "handheld-to-desktop"});
+  ASSERT_EQ(next.status, 0) << next.err;
+  EXPECT_EQ(next.out, "HotSync action for \"Taro Yamada\": handheld overwrites desktop (the next HotSync only)\n");
+  EXPECT_EQ(stored("NextSyncType"), 2);
+  EXPECT_EQ(stored("SyncType"), -100);
+  ASSERT_EQ(Sync().status, 0);
+  EXPECT_EQ(LastSyncType(), 2);
+  ASSERT_EQ(Sync().status, 0);
+  EXPECT_EQ(LastSyncType(), 0);  // used up
+
+  ASSERT_EQ(HotSync({"configure", "-a", "nothing"}).status, 0);
+  const ProcessResult lasting = HotSync({"configure", "-a", "desktop-to-handheld", "--default"});
+  ASSERT_EQ(lasting.status, 0) << lasting.err;
+  EXPECT_EQ(lasting.out, "HotSync action for \"Taro Yamada\": desktop overwrites handheld (the default from now on)\n");
+  EXPECT_EQ(stored("SyncType"), 3);
+  EXPECT_EQ(stored("NextSyncType"), -1);  // the default drops a next-only action
+  for (int run = 0; run < 2; ++run) {
+    ASSERT_EQ(Sync().status, 0);
+    EXPECT_EQ(LastSyncType(), 3);
+  }
+
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"configure", "--default"}, {"configure", "--action", "sideways"}, {"configure", "-a"}}) {
+    const ProcessResult run = HotSync(bad);
+    EXPECT_EQ(run.status, 2) << ::testing::PrintToString(bad);
+    EXPECT_NE(run.err.find("Try 'hotsync configure --help'"), std::string::npos) << run.err;
+  }
+  EXPECT_EQ(stored("SyncType"), 3);
+}
+
+TEST_F(HotSyncCommand, ConfigureWithoutADisplayIsRefusedAndNeverWaits) {
+  MakeHandheld();
+  UseFakeConduit();
+  ASSERT_EQ(Sync().status, 0);
+  unsetenv("WAYLAND_DISPLAY");
+  for (const auto& [platform, display] : std::vector<std::pair<const char*, const char*>>{
+           {"offscreen", nullptr}, {nullptr, nullptr}, {nullptr, ":6999"}}) {
+    platform != nullptr ? setenv("QT_QPA_PLATFORM", platform, 1) : unsetenv("QT_QPA_PLATFORM");
+    display != nullptr ? setenv("DISPLAY", display, 1) : unsetenv("DISPLAY");
+    const ProcessResult run =
+        testing::RunProcess("/usr/bin/timeout", {"60", TALLIMOR_HOTSYNC_PROGRAM, "--root", root_, "configure"});
+    EXPECT_EQ(run.status, 1) << (platform ? platform : "") << " " << (display ? display : "") << ": " << run.err;
+    EXPECT_NE(run.err.find("needs a display"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("hotsync configure --action ACTION"), std::string::npos) << run.err;
+  }
+  unsetenv("QT_QPA_PLATFORM");
+  unsetenv("DISPLAY");
+}
+
+TEST_F(HotSyncCommand, HandheldComesFromTheEnvironmentAndShortOptionsWork) {
+  MakeHandheld();
+  UseFakeConduit();
+  setenv("TALLIMOR_HANDHELD", handheld_.c_str(), 1);
+  const ProcessResult fromEnvironment = HotSync({"sync"});
+  ASSERT_EQ(fromEnvironment.status, 0) << fromEnvironment.err;
+  EXPECT_EQ(ConduitRuns().size(), 1u);
+  // The option wins over the environment.
+  setenv("TALLIMOR_HANDHELD", (dir_ + "/nowhere").c_str(), 1);
+  const ProcessResult shortForms =
+      testing::RunProcess(TALLIMOR_HOTSYNC_PROGRAM, {"-r", root_, "sync", "-H", handheld_, "-a", "slow"});
+  ASSERT_EQ(shortForms.status, 0) << shortForms.err;
+  EXPECT_EQ(LastSyncType(), 1);
+  const ProcessResult elsewhere = HotSync({"sync"});
+  EXPECT_EQ(elsewhere.status, 1);
+  EXPECT_NE(elsewhere.err.find(dir_ + "/nowhere"), std::string::npos) << elsewhere.err;
+  unsetenv("TALLIMOR_HANDHELD");
+  const ProcessResult none = HotSync({"sync"});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("$TALLIMOR_HANDHELD"), std::string::npos) << none.err;
+}
+
+TEST_F(HotSyncCommand, NonRegularFilesAreRefusedNamingThemAndNeverWaitedOn) {
+  MakeHandheld();
+  ASSERT_EQ(Sync().status, 0);
+  struct Case {
+    std::string path;
+    std::vector<std::string> command;
+  };
+  const std::vector<Case> cases = {
+      {handheld_ + "/handheld.ini", {"sync", "--handheld", handheld_}},
+      {handheld_ + "/TallimorDB.pdb", {"sync", "--handheld", handheld_}},
+      {root_ + "/users.ini", {"sync", "--handheld", handheld_}},
+      {root_ + "/users.ini", {"users"}},
+      {UserDirectory() + "/HotSync.log", {"sync", "--handheld", handheld_}},
+      {UserDirectory() + "/HotSync.log", {"log"}},
+  };
+  for (const Case& c : cases) {
+    fs::rename(c.path, c.path + ".kept");
+    ASSERT_EQ(mkfifo(c.path.c_str(), 0600), 0);
+    std::vector<std::string> arguments = {"60", TALLIMOR_HOTSYNC_PROGRAM, "--root", root_};
+    arguments.insert(arguments.end(), c.command.begin(), c.command.end());
+    const ProcessResult run = testing::RunProcess("/usr/bin/timeout", arguments);
+    EXPECT_EQ(run.status, 1) << c.path << " " << c.command[0] << ": " << run.err;
+    EXPECT_NE(run.err.find(fs::path(c.path).filename().string()), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << c.path << ": " << run.err;
+    fs::remove(c.path);
+    fs::rename(c.path + ".kept", c.path);
+  }
+  // Nothing was lost on the way: the next HotSync goes through.
+  const ProcessResult after = Sync();
+  EXPECT_EQ(after.status, 0) << after.err;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <openssl/blowfish.h>
 #include <openssl/md5.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,13 +119,15 @@ class HandheldCli : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
     hh_ = dir_ + "/hh";
+    unsetenv("TALLIMOR_HANDHELD");
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   // Runs the program on the handheld with `input` on standard input (not a terminal).
+  // A run that does not end within a minute is killed and gives 124.
   ToolRun Tool(const std::vector<std::string>& args, const std::string& input = "", bool withHandheld = true) {
     std::ofstream(dir_ + "/stdin", std::ios::binary) << input;
-    std::string command = TALLIMOR_HANDHELD_PROGRAM;
+    std::string command = "timeout 60 " TALLIMOR_HANDHELD_PROGRAM;
     if (withHandheld) command += " --handheld " + Quote(hh_);
     for (const std::string& arg : args) command += " " + Quote(arg);
     command += " <" + dir_ + "/stdin >" + dir_ + "/stdout 2>" + dir_ + "/stderr";
@@ -511,6 +514,155 @@ TEST_F(HandheldCli, ImportAndExportCarryDatabasesBetweenHandhelds) {
   EXPECT_EQ(Tool({"import", dir_ + "/junk.pdb"}).status, 1);
   EXPECT_EQ(Tool({"export", "NoSuchDB", dir_ + "/x.pdb"}).status, 1);
   hh_ = first;
+}
+
+// 山田 太郎 as typed and as the handheld stores it.
+constexpr char kNameUtf8[] = "\xe5\xb1\xb1\xe7\x94\xb0 \xe5\xa4\xaa\xe9\x83\x8e";
+constexpr char kNameCp932[] = "\x8e\x52\x93\x63\x20\x91\xbe\x98\x59";
+
+TEST_F(HandheldCli, UserNamesAreStoredInCodePage932AndNeverEmpty) {
+  // Refused names leave no handheld behind.
+  const ToolRun empty = Tool({"init", "--user", ""});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("not empty"), std::string::npos) << empty.err;
+  const ToolRun emoji = Tool({"init", "-u", "smile \xf0\x9f\x98\x80"});
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_NE(emoji.err.find("U+1F600"), std::string::npos) << emoji.err;
+  EXPECT_FALSE(fs::exists(hh_ + "/handheld.ini"));
+
+  Ok({"init", "-u", kNameUtf8});
+  EXPECT_NE(Slurp(hh_ + "/handheld.ini").find(std::string("\nUserName=") + kNameCp932 + "\n"), std::string::npos);
+
+  // The 40-byte limit counts the stored bytes: 20 kanji fit (60 bytes of UTF-8), 21 do not.
+  std::string twenty;
+  for (int i = 0; i < 20; ++i) twenty += "\xe5\xb1\xb1";
+  hh_ = dir_ + "/twenty";
+  Ok({"init", "-u", twenty});
+  hh_ = dir_ + "/twenty-one";
+  const ToolRun tooLong = Tool({"init", "-u", twenty + "\xe5\xb1\xb1"});
+  EXPECT_EQ(tooLong.status, 1);
+  EXPECT_NE(tooLong.err.find("40 bytes"), std::string::npos) << tooLong.err;
+
+  // A hand-edited identity without a name is refused when the handheld is opened.
+  hh_ = dir_ + "/edited";
+  Ok({"init", "-u", "Taro"});
+  std::ofstream(hh_ + "/handheld.ini", std::ios::trunc) << "[Handheld]\nUserName=\nUserId=0\n";
+  const ToolRun nameless = Tool({"databases"});
+  EXPECT_EQ(nameless.status, 1);
+  EXPECT_NE(nameless.err.find("user name is empty"), std::string::npos) << nameless.err;
+}
+
+TEST_F(HandheldCli, MemoTextFromStandardInputFollowsThePasswordLine) {
+  MakeHandheld(true);
+  const std::string pw = std::string(kPasswordUtf8) + "\n";
+  EXPECT_EQ(Ok({"add", "-"}, pw + "first line\n-second line\n"), "1\n");
+  EXPECT_EQ(Ok({"add", "--private", "-"}, pw + kMemoUtf8), "2\n");  // no final line end
+  EXPECT_EQ(Ok({"add", "-"}, pw + "-\n"), "3\n");                   // the text "-" itself
+  EXPECT_EQ(Ok({"show", "1"}, pw), "first line\n-second line\n");
+  const PdbView view = Read();
+  EXPECT_EQ(Decipher(kPasswordCp932, view.ById(1).data), StoredForm("first line\n-second line"));
+  EXPECT_EQ(Decipher(kPasswordCp932, view.ById(2).data), StoredForm(kMemoCp932));
+  EXPECT_EQ(Decipher(kPasswordCp932, view.ById(3).data), StoredForm("-"));
+  EXPECT_EQ(view.ById(2).attributes, 0x40 | 0x10);
+
+  Ok({"edit", "1", "-"}, pw + "changed\r\n");
+  EXPECT_EQ(Decipher(kPasswordCp932, Read().ById(1).data), StoredForm("changed"));
+
+  // A wrong password reads no text and changes nothing; text that cannot be stored,
+  // or more than any memo could hold, is refused.
+  const std::string before = Slurp(DbPath());
+  const ToolRun wrong = Tool({"add", "-"}, "wrong\nsecret memo\n");
+  EXPECT_EQ(wrong.status, 3);
+  EXPECT_EQ(wrong.err.find("secret memo"), std::string::npos);
+  const ToolRun emoji = Tool({"edit", "1", "-"}, pw + "smile \xf0\x9f\x98\x80\n");
+  EXPECT_EQ(emoji.status, 1);
+  EXPECT_NE(emoji.err.find("U+1F600"), std::string::npos) << emoji.err;
+  EXPECT_EQ(Tool({"add", "-"}, pw + std::string(300 * 1024, 'a')).status, 1);
+  EXPECT_EQ(Tool({"add", "-"}, pw).status, 1);  // no text at all
+  EXPECT_EQ(Slurp(DbPath()), before);
+
+  // Without a password all of standard input is the text.
+  hh_ = dir_ + "/plain";
+  MakeHandheld(false);
+  EXPECT_EQ(Ok({"add", "-"}, std::string(kPasswordUtf8) + "\nplain\n"), "1\n");
+  EXPECT_EQ(Ok({"show", "1"}), std::string(kPasswordUtf8) + "\nplain\n");
+}
+
+TEST_F(HandheldCli, HandheldComesFromTheEnvironmentUnlessGiven) {
+  setenv("TALLIMOR_HANDHELD", hh_.c_str(), 1);
+  EXPECT_EQ(Tool({"init", "-u", "Taro"}, "", false).status, 0);
+  EXPECT_EQ(Tool({"create-db", "-p", "--hint", ""}, "pw\n", false).status, 0);
+  EXPECT_EQ(Tool({"add", "-"}, "pw\nfrom the environment\n", false).out, "1\n");
+  EXPECT_EQ(Tool({"list", "-j"}, "pw\n", false).out,
+            "[\n  {\"id\": 1, \"index\": 0, \"category\": 0, \"attributes\": 64, \"text\": \"from the environment\"}\n]\n");
+  // -H wins over the environment.
+  const std::string envHandheld = hh_;
+  hh_ = dir_ + "/other";
+  EXPECT_EQ(Tool({"-H", hh_, "init", "-u", "Hanako"}, "", false).status, 0);
+  EXPECT_EQ(Tool({"-H", hh_, "databases"}, "", false).out, "");
+  EXPECT_NE(Tool({"databases"}, "", false).out.find("TallimorDB"), std::string::npos);
+  setenv("TALLIMOR_HANDHELD", "", 1);
+  const ToolRun none = Tool({"databases"}, "", false);
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.err.find("TALLIMOR_HANDHELD"), std::string::npos) << none.err;
+  unsetenv("TALLIMOR_HANDHELD");
+  hh_ = envHandheld;
+}
+
+TEST_F(HandheldCli, HandheldFilesArePrivateToTheUser) {
+  const mode_t saved = umask(022);
+  auto mode = [](const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+  };
+  MakeHandheld(true);
+  Ok({"add", "a memo"}, std::string(kPasswordUtf8) + "\n");
+  EXPECT_EQ(mode(hh_), 0700u);
+  EXPECT_EQ(mode(hh_ + "/handheld.ini"), 0600u);
+  EXPECT_EQ(mode(DbPath()), 0600u);
+  EXPECT_EQ(mode(hh_ + "/handheld.lock"), 0600u);
+  // A new export holds the digest and hint too; a file that exists keeps its mode.
+  Ok({"export", "TallimorDB", dir_ + "/new.pdb"});
+  EXPECT_EQ(mode(dir_ + "/new.pdb"), 0600u);
+  std::ofstream(dir_ + "/shared.pdb") << "old";
+  fs::permissions(dir_ + "/shared.pdb", fs::perms(0644));
+  Ok({"export", "TallimorDB", dir_ + "/shared.pdb"});
+  EXPECT_EQ(mode(dir_ + "/shared.pdb"), 0644u);
+  // Installed databases are private as well.
+  hh_ = dir_ + "/second";
+  Ok({"init", "-u", "Hanako"});
+  Ok({"import", dir_ + "/shared.pdb"});
+  EXPECT_EQ(mode(DbPath()), 0600u);
+  umask(saved);
+}
+
+TEST_F(HandheldCli, NonRegularFilesAreRefusedNamingThemAndNeverWaitedOn) {
+  MakeHandheld(false);
+  Ok({"add", "kept"});
+  const std::string kept = DbPath() + ".kept";
+  fs::rename(DbPath(), kept);
+  ASSERT_EQ(mkfifo(DbPath().c_str(), 0600), 0);
+  for (const std::vector<std::string>& command :
+       std::vector<std::vector<std::string>>{{"list"}, {"add", "x"}, {"export", "TallimorDB", dir_ + "/x.pdb"}}) {
+    const ToolRun run = Tool(command);
+    EXPECT_EQ(run.status, 1) << command[0] << ": " << run.err;
+    EXPECT_NE(run.err.find("TallimorDB.pdb: not a regular file"), std::string::npos) << run.err;
+  }
+  const ToolRun import = Tool({"import", "--replace", DbPath()});
+  EXPECT_EQ(import.status, 1);
+  EXPECT_NE(import.err.find("not a regular file"), std::string::npos) << import.err;
+  fs::remove(DbPath());
+  fs::rename(kept, DbPath());
+
+  const std::string identity = hh_ + "/handheld.ini";
+  fs::rename(identity, identity + ".kept");
+  ASSERT_EQ(mkfifo(identity.c_str(), 0600), 0);
+  const ToolRun run = Tool({"list"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("handheld.ini: not a regular file"), std::string::npos) << run.err;
+  fs::remove(identity);
+  fs::rename(identity + ".kept", identity);
+  EXPECT_NE(Ok({"list"}).find("kept"), std::string::npos);
 }
 
 }  // namespace
