@@ -11,9 +11,9 @@ class FileKind {
  public:
   FileKind() = delete;
 
-  // "it is a named pipe, not a regular file" (or a directory, a socket, a device...)
-  // when something other than a regular file stands at `path`; `otherwise` when a
-  // regular file or nothing does.
+  // "it is a named pipe, not a regular file" (or a directory, a socket, a device) when
+  // something other than a regular file stands at `path` (links followed); `otherwise`
+  // when a regular file or nothing does.
   static std::string Problem(const std::string& path, const std::string& otherwise);
 };
 

@@ -18,12 +18,6 @@ namespace {
 
 const HotSyncCommand* const kCommands[] = {&kSyncCommand, &kConfigureCommand, &kLogCommand, &kUsersCommand};
 
-std::vector<const CommandSpec*> CommandSpecs() {
-  std::vector<const CommandSpec*> specs;
-  for (const HotSyncCommand* command : kCommands) specs.push_back(&command->spec);
-  return specs;
-}
-
 }  // namespace
 
 const ProgramSpec& HotSyncProgramSpec() {
@@ -42,7 +36,7 @@ const ProgramSpec& HotSyncProgramSpec() {
         kVersionOption},
        {},
        "[--root DIR] COMMAND [OPTIONS]"},
-      CommandSpecs(),
+      Invocation::SpecsOf(kCommands),
       "hotsync [--root DIR]",
       "Environment:\n"
       "  TALLIMOR_HANDHELD    the emulated handheld of 'sync' when --handheld is not given\n"
@@ -64,13 +58,10 @@ int RunHotSyncProgram(const std::vector<std::string>& arguments, std::ostream& o
   Invocation invocation;
   int status = kHotSyncExitOk;
   if (!invocation.Read(program, arguments, out, err, &status)) return status;
-  for (const HotSyncCommand* command : kCommands) {
-    if (&command->spec != invocation.command()) continue;
-    const std::string* root = invocation.global().Value("root");
-    HotSyncContext context(program, command->spec, HotSyncRoot(root == nullptr ? "" : *root), out, err);
-    return command->run(context, invocation.parsed());
-  }
-  return kHotSyncExitFailed;  // Invocation only returns commands of the table
+  const HotSyncCommand* command = invocation.Chosen(kCommands);
+  const std::string* root = invocation.global().Value("root");
+  HotSyncContext context(program, command->spec, HotSyncRoot(root == nullptr ? "" : *root), out, err);
+  return command->run(context, invocation.parsed());
 }
 
 }  // namespace tallimor

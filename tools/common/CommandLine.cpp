@@ -43,6 +43,15 @@ bool CommandLine::Take(const OptionSpec& option, std::string value, std::string*
   return true;
 }
 
+bool CommandLine::TakeWithValue(const OptionSpec& option, bool hasAttached, const std::string& attached,
+                                const std::vector<std::string>& words, std::size_t* at, std::string* error) {
+  if (option.valueName == nullptr) return Take(option, "", error);
+  if (hasAttached) return Take(option, attached, error);
+  if (*at + 1 < words.size()) return Take(option, words[++*at], error);
+  *error = "option '" + LongForm(option) + "' needs a value (" + option.valueName + ")";
+  return false;
+}
+
 bool CommandLine::Parse(const CommandSpec& spec, const std::vector<std::string>& words, Mode mode,
                         std::string* error) {
   values_.clear();
@@ -84,21 +93,12 @@ bool CommandLine::Parse(const CommandSpec& spec, const std::vector<std::string>&
         *error = "unknown option '--" + name + "'";
         return false;
       }
-      std::string value;
-      if (option->valueName == nullptr) {
-        if (equals != std::string::npos) {
-          *error = "option '" + LongForm(*option) + "' takes no value";
-          return false;
-        }
-      } else if (equals != std::string::npos) {
-        value = word.substr(equals + 1);
-      } else if (i + 1 < words.size()) {
-        value = words[++i];
-      } else {
-        *error = "option '" + LongForm(*option) + "' needs a value (" + option->valueName + ")";
+      if (option->valueName == nullptr && equals != std::string::npos) {
+        *error = "option '" + LongForm(*option) + "' takes no value";
         return false;
       }
-      if (!Take(*option, std::move(value), error)) return false;
+      const std::string attached = equals == std::string::npos ? "" : word.substr(equals + 1);
+      if (!TakeWithValue(*option, equals != std::string::npos, attached, words, &i, error)) return false;
       continue;
     }
     // One or more short options in one word; one that takes a value takes the rest.
@@ -112,16 +112,7 @@ bool CommandLine::Parse(const CommandSpec& spec, const std::vector<std::string>&
         if (!Take(*option, "", error)) return false;
         continue;
       }
-      std::string value;
-      if (at + 1 < word.size()) {
-        value = word.substr(at + 1);
-      } else if (i + 1 < words.size()) {
-        value = words[++i];
-      } else {
-        *error = "option '" + LongForm(*option) + "' needs a value (" + option->valueName + ")";
-        return false;
-      }
-      if (!Take(*option, std::move(value), error)) return false;
+      if (!TakeWithValue(*option, at + 1 < word.size(), word.substr(at + 1), words, &i, error)) return false;
       break;
     }
   }

@@ -43,6 +43,10 @@ class CommandLine {
 
  private:
   bool Take(const OptionSpec& option, std::string value, std::string* error);
+  // Takes `option` with the value written in its word ("--name=VALUE", "-xVALUE") when
+  // `hasAttached`, else with the next word, which *at then moves past.
+  bool TakeWithValue(const OptionSpec& option, bool hasAttached, const std::string& attached,
+                     const std::vector<std::string>& words, std::size_t* at, std::string* error);
 
   std::map<std::string, std::string, std::less<>> values_;  // by long name; flags map to ""
   std::vector<std::string> arguments_;

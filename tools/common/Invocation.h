@@ -4,6 +4,7 @@
 // answered here, the same way in every program.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -27,6 +28,22 @@ class Invocation {
   const CommandLine& global() const { return global_; }
   const CommandSpec* command() const { return command_; }
   const CommandLine& parsed() const { return parsed_; }
+
+  // For a program's table of command records (each with a `spec`): the declarations
+  // for its ProgramSpec, and the record of the command Read chose (nullptr for none).
+  template <typename Record, std::size_t N>
+  static std::vector<const CommandSpec*> SpecsOf(const Record* const (&records)[N]) {
+    std::vector<const CommandSpec*> specs;
+    for (const Record* record : records) specs.push_back(&record->spec);
+    return specs;
+  }
+  template <typename Record, std::size_t N>
+  const Record* Chosen(const Record* const (&records)[N]) const {
+    for (const Record* record : records) {
+      if (&record->spec == command_) return record;
+    }
+    return nullptr;
+  }
 
  private:
   CommandLine global_;

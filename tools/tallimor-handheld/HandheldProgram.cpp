@@ -25,12 +25,6 @@ const HandheldCommand* const kCommands[] = {
     &kCategoryCommand, &kImportCommand, &kExportCommand, &kDatabasesCommand,
 };
 
-std::vector<const CommandSpec*> CommandSpecs() {
-  std::vector<const CommandSpec*> specs;
-  for (const HandheldCommand* command : kCommands) specs.push_back(&command->spec);
-  return specs;
-}
-
 }  // namespace
 
 const ProgramSpec& HandheldProgramSpec() {
@@ -49,7 +43,7 @@ const ProgramSpec& HandheldProgramSpec() {
         kVersionOption},
        {},
        "--handheld DIR COMMAND [ARGUMENTS]"},
-      CommandSpecs(),
+      Invocation::SpecsOf(kCommands),
       "tallimor-handheld --handheld DIR",
       "Texts (memos, category names, the hint, the user name) are taken as UTF-8 and\n"
       "stored in code page 932, as the handheld stores them; a text that code page 932\n"
@@ -82,10 +76,7 @@ int RunHandheldProgram(const std::vector<std::string>& arguments, std::ostream& 
   Invocation invocation;
   int status = kExitOk;
   if (!invocation.Read(program, arguments, out, err, &status)) return status;
-  const HandheldCommand* command = nullptr;
-  for (const HandheldCommand* candidate : kCommands) {
-    if (&candidate->spec == invocation.command()) command = candidate;
-  }
+  const HandheldCommand* command = invocation.Chosen(kCommands);
   std::string directory;
   if (const std::string* given = invocation.global().Value("handheld"); given != nullptr) {
     directory = *given;

@@ -1,30 +1,26 @@
 // Every program's command line as a user meets it first: -h, --help, -V and --version
 // answer at once with no display to be had (no DISPLAY, WAYLAND_DISPLAY or
-// QT_QPA_PLATFORM), and a command's help stays short while the program's help holds
-// what every command shares.
-#include <fcntl.h>
+// QT_QPA_PLATFORM), a command's help stays short while the program's help holds
+// what every command shares, and the man pages document every option the programs
+// accept.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
+#include <map>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "hotsync/manager/tests/ProcessRunner.h"
 
 namespace tallimor {
 namespace {
 
-struct ProgramRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using testing::ProcessResult;
 
 std::string Slurp(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -39,43 +35,12 @@ std::size_t Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-// Runs `program` in an environment without any display, standard input /dev/null.
-ProgramRun RunWithoutDisplay(const std::string& program, const std::vector<std::string>& arguments) {
-  std::vector<std::string> environment;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    if (name != "DISPLAY" && name != "WAYLAND_DISPLAY" && name != "QT_QPA_PLATFORM" && name != "TALLIMOR_HANDHELD") {
-      environment.push_back(entry);
-    }
+// Runs `program` as a user would where no display can be had.
+ProcessResult RunWithoutDisplay(const std::string& program, const std::vector<std::string>& arguments) {
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TALLIMOR_HANDHELD"}) {
+    unsetenv(variable);
   }
-  const std::string dir = ::testing::TempDir();
-  const std::string outPath = dir + "cli-out-" + std::to_string(getpid());
-  const std::string errPath = dir + "cli-err-" + std::to_string(getpid());
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-  for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (std::string& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
-  ProgramRun run;
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  run.out = Slurp(outPath);
-  run.err = Slurp(errPath);
-  std::filesystem::remove(outPath);
-  std::filesystem::remove(errPath);
-  return run;
+  return testing::RunProcess(program, arguments);
 }
 
 struct Program {
@@ -94,7 +59,7 @@ TEST(CliPrograms, HelpAndVersionAnswerWithoutADisplay) {
   for (const Program& program : kPrograms) {
     std::string help;
     for (const char* option : {"-h", "--help"}) {
-      const ProgramRun run = RunWithoutDisplay(program.path, {option});
+      const ProcessResult run = RunWithoutDisplay(program.path, {option});
       EXPECT_EQ(run.status, 0) << program.name << " " << option << ": " << run.err;
       EXPECT_EQ(run.out.rfind(std::string("Usage: ") + program.name + " ", 0), 0u) << program.name << run.out;
       EXPECT_EQ(run.err, "") << program.name;
@@ -102,7 +67,7 @@ TEST(CliPrograms, HelpAndVersionAnswerWithoutADisplay) {
       help = run.out;
     }
     for (const char* option : {"-V", "--version"}) {
-      const ProgramRun run = RunWithoutDisplay(program.path, {option});
+      const ProcessResult run = RunWithoutDisplay(program.path, {option});
       EXPECT_EQ(run.status, 0) << program.name << " " << option << ": " << run.err;
       EXPECT_EQ(run.out, std::string(program.name) + " " + TALLIMOR_VERSION + "\n");
     }
@@ -110,14 +75,14 @@ TEST(CliPrograms, HelpAndVersionAnswerWithoutADisplay) {
 }
 
 TEST(CliPrograms, CommandHelpIsShortAndTheProgramHelpHoldsWhatCommandsShare) {
-  const ProgramRun overview = RunWithoutDisplay(TALLIMOR_HANDHELD_PROGRAM, {"--help"});
+  const ProcessResult overview = RunWithoutDisplay(TALLIMOR_HANDHELD_PROGRAM, {"--help"});
   EXPECT_EQ(Count(overview.out, "PASSWORD:"), 1u);
   for (const char* shared : {"TALLIMOR_HANDHELD", "handheld.lock", "Exit status", "standard input"}) {
     EXPECT_NE(overview.out.find(shared), std::string::npos) << shared;
   }
   for (const char* command : {"init", "create-db", "password", "add", "edit", "delete", "private", "move", "show",
                               "list", "category", "import", "export", "databases", "help"}) {
-    const ProgramRun help = RunWithoutDisplay(TALLIMOR_HANDHELD_PROGRAM, {command, "--help"});
+    const ProcessResult help = RunWithoutDisplay(TALLIMOR_HANDHELD_PROGRAM, {command, "--help"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("Usage: tallimor-handheld --handheld DIR ") + command, 0), 0u) << help.out;
     EXPECT_EQ(Count(help.out, "PASSWORD:"), 0u) << command;
@@ -126,17 +91,92 @@ TEST(CliPrograms, CommandHelpIsShortAndTheProgramHelpHoldsWhatCommandsShare) {
     EXPECT_EQ(RunWithoutDisplay(TALLIMOR_HANDHELD_PROGRAM, {"help", command}).out, help.out) << command;
   }
   for (const char* command : {"sync", "configure", "log", "users", "help"}) {
-    const ProgramRun help = RunWithoutDisplay(TALLIMOR_HOTSYNC_PROGRAM, {command, "-h"});
+    const ProcessResult help = RunWithoutDisplay(TALLIMOR_HOTSYNC_PROGRAM, {command, "-h"});
     EXPECT_EQ(help.status, 0) << command;
     EXPECT_EQ(help.out.rfind(std::string("Usage: hotsync [--root DIR] ") + command, 0), 0u) << help.out;
     EXPECT_EQ(Count(help.out, "Exit status"), 0u) << command;
     EXPECT_EQ(RunWithoutDisplay(TALLIMOR_HOTSYNC_PROGRAM, {"help", command}).out, help.out) << command;
   }
   // "help --help" is the help command's own help, not an unknown command.
-  const ProgramRun helpHelp = RunWithoutDisplay(TALLIMOR_HOTSYNC_PROGRAM, {"help", "--help"});
+  const ProcessResult helpHelp = RunWithoutDisplay(TALLIMOR_HOTSYNC_PROGRAM, {"help", "--help"});
   EXPECT_EQ(helpHelp.status, 0) << helpHelp.err;
   EXPECT_EQ(helpHelp.out.rfind("Usage: hotsync [--root DIR] help [COMMAND]", 0), 0u) << helpHelp.out;
   EXPECT_EQ(RunWithoutDisplay(TALLIMOR_HOTSYNC_PROGRAM, {"help", "dance"}).status, 2);
+}
+
+// The option forms ("-x", "--name") listed in the option tables of a help text.
+std::set<std::string> OptionsIn(const std::string& help) {
+  static const std::regex kRow(R"(^ {2,6}(?:(-[A-Za-z]), )?(--[a-z][a-z-]*))");
+  std::set<std::string> options;
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch match;
+    if (!std::regex_search(line, match, kRow)) continue;
+    if (match[1].matched) options.insert(match[1]);
+    options.insert(match[2]);
+  }
+  return options;
+}
+
+// How groff source writes a word with hyphens: "\-\-name\-x".
+std::string GroffForm(const std::string& word) {
+  std::string escaped;
+  for (const char c : word) escaped += c == '-' ? std::string("\\-") : std::string(1, c);
+  return escaped;
+}
+
+// What groff writes for `arguments` (run in the man page folder).
+std::string Groff(const std::string& arguments) {
+  const std::string command = "cd '" TALLIMOR_MAN_DIR "' && groff -man " + arguments;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "(groff did not start)";
+  std::string output;
+  char buffer[256];
+  while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
+  pclose(pipe);
+  return output;
+}
+
+TEST(CliPrograms, ManPagesDocumentEveryOptionAndCommand) {
+  const std::map<std::string, std::vector<std::string>> commands = {
+      {"tallimor", {}},
+      {"tallimor-dump", {}},
+      {"hotsync", {"sync", "configure", "log", "users", "help"}},
+      {"tallimor-handheld", {"init", "create-db", "password", "add", "edit", "delete", "private", "move", "show",
+                             "list", "category", "import", "export", "databases", "help"}}};
+  for (const Program& program : kPrograms) {
+    const std::string page = Slurp(std::string(TALLIMOR_MAN_DIR "/") + program.name + ".1");
+    ASSERT_FALSE(page.empty()) << program.name;
+    std::set<std::string> options = OptionsIn(RunWithoutDisplay(program.path, {"--help"}).out);
+    for (const std::string& command : commands.at(program.name)) {
+      EXPECT_NE(page.find(GroffForm(command)), std::string::npos) << program.name << " " << command;
+      const std::set<std::string> more = OptionsIn(RunWithoutDisplay(program.path, {command, "--help"}).out);
+      options.insert(more.begin(), more.end());
+    }
+    EXPECT_GE(options.size(), 4u) << program.name;  // at least -h, --help, -V, --version
+    for (const std::string& option : options) {
+      EXPECT_NE(page.find(GroffForm(option)), std::string::npos) << program.name << "(1) lacks " << option;
+    }
+    if (access("/usr/bin/groff", X_OK) == 0) {
+      EXPECT_EQ(Groff(std::string("-ww -z ") + program.name + ".1 2>&1"), "") << program.name;
+    }
+  }
+  // Each command's tag of hotsync(1) renders whole on its own line, its options with it.
+  if (access("/usr/bin/groff", X_OK) == 0) {
+    const std::string shown = Groff("-Tascii -P -cbou hotsync.1");
+    for (const char* tag : {"\n       sync [-H|--handheld DIR] [-a|--action ACTION] [--allow-mass-delete]\n",
+                            "\n       configure [-a|--action ACTION [--default]] [-u|--user NAME]\n",
+                            "\n       log [-u|--user NAME]\n", "\n       help [COMMAND]\n"}) {
+      EXPECT_NE(shown.find(tag), std::string::npos) << tag;
+    }
+  }
+  // What both handheld programs share is in both pages.
+  for (const char* name : {"hotsync", "tallimor-handheld"}) {
+    const std::string page = Slurp(std::string(TALLIMOR_MAN_DIR "/") + name + ".1");
+    for (const char* shared : {"TALLIMOR_HANDHELD", "handheld.lock"}) {
+      EXPECT_NE(page.find(shared), std::string::npos) << name << " " << shared;
+    }
+  }
 }
 
 }  // namespace
