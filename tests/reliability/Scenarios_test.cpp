@@ -258,7 +258,8 @@ class Scenarios : public ::testing::Test {
   }
 
   // One trial: the scenario's HotSync with each of `faults` in turn (or killed after
-  // `killAfter`), the clean HotSync and its judgement, then the further stages.
+  // `killAfter`), the clean HotSync and its judgement, then (without faults) the
+  // further stages.
   static void AddTrial(TrialPool& pool, const Scenario& scenario, const std::string& name,
                        const std::vector<std::string>& faults,
                        std::chrono::microseconds killAfter = std::chrono::microseconds(-1)) {
@@ -283,6 +284,9 @@ class Scenarios : public ::testing::Test {
         }
       }
       RecoverAndJudge(trial, world, judging);
+      // The further stages check where the world goes from there; a fault at every
+      // call adds nothing to that, so they follow the other trials only.
+      if (!faults.empty()) return;
       for (const auto& [action, expected] : s->stages) {
         RecoverAndJudge(trial, world, s->JudgingFor(action, expected), "then " + action);
       }

@@ -66,6 +66,7 @@ Tally& Group(const std::string& name) {
 bool PrintSummary() {
   Tally total;
   for (const auto& [name, tally] : Groups()) {
+    if (tally->trials == 0 && tally->skipped == 0) continue;  // none chosen for a replay
     std::printf("reliability: %s trials %ld, survived %ld, faults survived %ld, ", name.c_str(), tally->trials,
                 tally->survived, tally->faults);
     PrintCounts(tally->counts);
