@@ -103,19 +103,25 @@ TEST_P(DiskFaults, UnwritableOrFullLosesNothing) {
     std::string error;
     const long calls = CountDiskCalls(template_, action_, fault, &error);
     ASSERT_GE(calls, 0) << fault.name << ": " << error;
-    // Each call, and one past the last, which the run never meets.
-    for (long after = 0; after <= calls; ++after) {
-      const Reference* reference = reference_;
-      const std::string action = action_;
-      const World from = template_;
-      pool.Add("fails after " + std::to_string(after) + " calls", [=](Trial& trial) {
-        const World world = CopyWorld(from, trial.dir() + "/world");
-        const std::string setting = DiskFaultSetting(fault, world, static_cast<unsigned long>(after));
-        const ChildResult run = RunHotSync(world, action, WithDiskFault(setting));
-        if (run.status != 0) trial.CountFault();
-        CheckFaultedRun(trial, world, run, reference->judging, action + " with " + setting);
-        RecoverAndJudge(trial, world, reference->judging);
-      });
+    // Each call, and one past the last, which the run never meets; in longer runs also
+    // each call failing once, as a disk that fails for a moment does.
+    for (const bool once : {false, true}) {
+      if (once && Scale() == 1) break;
+      for (long after = 0; after <= calls; ++after) {
+        const Reference* reference = reference_;
+        const std::string action = action_;
+        const World from = template_;
+        const std::string name = (once ? "fails once after " : "fails after ") + std::to_string(after) + " calls";
+        pool.Add(name, [=](Trial& trial) {
+          const World world = CopyWorld(from, trial.dir() + "/world");
+          const std::string setting =
+              DiskFaultSetting(fault, world, static_cast<unsigned long>(after)) + (once ? ",once" : "");
+          const ChildResult run = RunHotSync(world, action, WithDiskFault(setting));
+          if (run.status != 0) trial.CountFault();
+          CheckFaultedRun(trial, world, run, reference->judging, action + " with " + setting);
+          RecoverAndJudge(trial, world, reference->judging);
+        });
+      }
     }
     pool.Run();
   }

@@ -90,7 +90,7 @@ TEST_P(SyncTrials, KilledRunLosesNothing) {
   TrialPool pool(action_ + " HotSync, program killed");
   std::mt19937_64 random = Generator("kill " + action_);
   // Half the kills anywhere in the whole run (a few then land after it has ended), half
-  // once the conduit runs and writes the files; every fourth trial is killed twice
+  // once the conduit runs and writes the files; every third trial is killed twice
   // before the clean HotSync.
   const long trials = 200L * Scale();
   for (long trial = 0; trial < trials; ++trial) {
@@ -100,7 +100,7 @@ TEST_P(SyncTrials, KilledRunLosesNothing) {
     };
     std::vector<Kill> kills;
     std::string name;
-    for (int k = 0; k < (trial % 4 == 3 ? 2 : 1); ++k) {
+    for (int k = 0; k < (trial % 3 == 2 ? 2 : 1); ++k) {
       const bool inConduit = (trial + k) % 2 == 1;
       const auto span = inConduit ? reference_->conduitTime * 5 / 4 : reference_->runTime;
       kills.push_back({inConduit, std::chrono::microseconds(static_cast<long>(
