@@ -83,19 +83,7 @@ std::vector<std::string> MountNamespace(std::string* why) {
   return found;
 }
 
-class DiskFaults : public ::testing::TestWithParam<const char*> {
- protected:
-  void SetUp() override {
-    action_ = GetParam();
-    std::string error;
-    ASSERT_TRUE(ReferenceRuns::Template(&template_, &error)) << error;
-    ASSERT_TRUE(ReferenceRuns::For(action_, &reference_, &error)) << error;
-  }
-
-  std::string action_;
-  World template_;
-  const Reference* reference_ = nullptr;
-};
+class DiskFaults : public TemplateTrials {};
 
 TEST_P(DiskFaults, UnwritableOrFullLosesNothing) {
   for (const DiskFault& fault : kDiskFaults) {
@@ -108,18 +96,13 @@ TEST_P(DiskFaults, UnwritableOrFullLosesNothing) {
     for (const bool once : {false, true}) {
       if (once && Scale() == 1) break;
       for (long after = 0; after <= calls; ++after) {
-        const Reference* reference = reference_;
-        const std::string action = action_;
-        const World from = template_;
         const std::string name = (once ? "fails once after " : "fails after ") + std::to_string(after) + " calls";
-        pool.Add(name, [=](Trial& trial) {
-          const World world = CopyWorld(from, trial.dir() + "/world");
+        AddTrial(pool, name, [judging = reference_->judging, fault, after, once](Trial& trial, const World& world) {
           const std::string setting =
               DiskFaultSetting(fault, world, static_cast<unsigned long>(after)) + (once ? ",once" : "");
-          const ChildResult run = RunHotSync(world, action, WithDiskFault(setting));
+          const ChildResult run = RunHotSync(world, judging.action, WithDiskFault(setting));
           if (run.status != 0) trial.CountFault();
-          CheckFaultedRun(trial, world, run, reference->judging, action + " with " + setting);
-          RecoverAndJudge(trial, world, reference->judging);
+          CheckFaultedRun(trial, world, run, judging, judging.action + " with " + setting);
         });
       }
     }
@@ -131,21 +114,19 @@ TEST_P(DiskFaults, FullTmpfsLosesNothing) {
   TrialPool pool(action_ + " HotSync, HotSync root on a full tmpfs");
   std::string why;
   const std::vector<std::string> unshare = MountNamespace(&why);
+  if (unshare.empty()) {
+    pool.Add("no tmpfs", [why](Trial& trial) { trial.Skip(why); });
+    pool.Run();
+    return;
+  }
   // From no page free to enough for the whole run.
   for (int pages = 0; pages <= 8; ++pages) {
-    const Reference* reference = reference_;
-    const std::string action = action_;
-    const World from = template_;
-    pool.Add(std::to_string(pages) + " pages free", [=](Trial& trial) {
-      if (unshare.empty()) {
-        trial.Skip(why);
-        return;
-      }
-      const World world = CopyWorld(from, trial.dir() + "/world");
+    AddTrial(pool, std::to_string(pages) + " pages free",
+             [judging = reference_->judging, unshare, pages](Trial& trial, const World& world) {
       std::vector<std::string> arguments(unshare.begin() + 1, unshare.end());
       arguments.insert(arguments.end(), {"sh", TALLIMOR_TMPFS_RUNNER, world.root(), std::to_string(pages * 4),
                                          TALLIMOR_HOTSYNC_PROGRAM});
-      for (const std::string& argument : HotSyncArguments(world, action)) arguments.push_back(argument);
+      for (const std::string& argument : HotSyncArguments(world, judging.action)) arguments.push_back(argument);
       const ChildResult run = ChildProcess::Run(unshare.front(), arguments);
       if (run.status >= 90 && run.status <= 95) {
         trial.Fail("the tmpfs could not be set up or taken down (status " + std::to_string(run.status) + "): " +
@@ -153,8 +134,7 @@ TEST_P(DiskFaults, FullTmpfsLosesNothing) {
         return;
       }
       if (run.status != 0) trial.CountFault();
-      CheckFaultedRun(trial, world, run, reference->judging, action + " with " + std::to_string(pages) + " pages free");
-      RecoverAndJudge(trial, world, reference->judging);
+      CheckFaultedRun(trial, world, run, judging, judging.action + " with " + std::to_string(pages) + " pages free");
     });
   }
   pool.Run();

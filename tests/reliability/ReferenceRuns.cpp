@@ -121,4 +121,20 @@ void ReferenceRuns::Cleanup() {
   state = State{};
 }
 
+void TemplateTrials::SetUp() {
+  action_ = GetParam();
+  std::string error;
+  ASSERT_TRUE(ReferenceRuns::Template(&template_, &error)) << error;
+  ASSERT_TRUE(ReferenceRuns::For(action_, &reference_, &error)) << error;
+}
+
+void TemplateTrials::AddTrial(TrialPool& pool, const std::string& name,
+                              std::function<void(Trial&, const World&)> harm) const {
+  pool.Add(name, [from = template_, reference = reference_, harm](Trial& trial) {
+    const World world = CopyWorld(from, trial.dir() + "/world");
+    harm(trial, world);
+    RecoverAndJudge(trial, world, reference->judging);
+  });
+}
+
 }  // namespace tallimor::reliability

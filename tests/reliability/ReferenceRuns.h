@@ -4,10 +4,14 @@
 // Sync Manager calls it makes, how long it and its conduit part last). Main thread only.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "tests/reliability/TrialPool.h"
 #include "tests/reliability/TrialSteps.h"
 #include "tests/reliability/World.h"
 
@@ -33,6 +37,19 @@ class ReferenceRuns {
   // memory (/dev/shm) where there is such a file system, else /tmp. Worlds in memory
   // make the programs' flushes cheap; nothing the trials check depends on them.
   static std::string MakeScratch(const std::string& purpose);
+};
+
+// The fixture of the trials on the template world, one action per parameter.
+class TemplateTrials : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override;
+  // Adds a trial that copies the template world, does `harm` to the copy (runs that
+  // meet faults or kills), then recovers it and judges it by the reference.
+  void AddTrial(TrialPool& pool, const std::string& name, std::function<void(Trial&, const World&)> harm) const;
+
+  std::string action_;
+  World template_;
+  const Reference* reference_ = nullptr;
 };
 
 }  // namespace tallimor::reliability

@@ -15,13 +15,11 @@
 //     changes the new password simply takes effect;
 //   - private memos keep their flag through every sync type and back again.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <chrono>
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <thread>
 
 #include "tests/reliability/ReferenceRuns.h"
 #include "tests/reliability/Tally.h"
@@ -50,6 +48,7 @@ struct Scenario {
   Expected expected;
   // Further stages after the clean HotSync: an action and what it must leave.
   std::vector<std::pair<std::string, Expected>> stages;
+  std::string error;  // why the world could not be built
 
   Judging JudgingFor(const std::string& stageAction, const Expected& stageExpected) const {
     Judging judging;
@@ -120,7 +119,7 @@ Expected OnBothSides(std::vector<Memo> memos) {
 // A handheld reset after a HotSync: made anew with the same user name and password;
 // one memo typed again on it, one new. `emptyOnly`: only the memo database is made
 // anew, empty, and the HotSync is slow.
-std::unique_ptr<Scenario> ResetHandheld(const std::string& dir, bool emptyOnly, std::string* error) {
+std::unique_ptr<Scenario> ResetHandheld(const std::string& dir, bool emptyOnly) {
   auto s = std::make_unique<Scenario>();
   const std::string tag = emptyOnly ? "emptied: " : "reset: ";
   s->name = emptyOnly ? "emptied memo database" : "reset handheld";
@@ -151,14 +150,14 @@ std::unique_ptr<Scenario> ResetHandheld(const std::string& dir, bool emptyOnly, 
     all.push_back(Live(tag + "new on the reset handheld"));
   }
   s->expected = OnBothSides(all);
-  *error = b.error();
+  s->error = b.error();
   return s;
 }
 
 // The handheld's password changed after a HotSync; `desktopChanges`: meanwhile the
 // desktop edited one memo and added one, under the old password. The handheld archives
 // a memo after the change.
-std::unique_ptr<Scenario> PasswordChanged(const std::string& dir, bool desktopChanges, std::string* error) {
+std::unique_ptr<Scenario> PasswordChanged(const std::string& dir, bool desktopChanges) {
   auto s = std::make_unique<Scenario>();
   s->name = desktopChanges ? "password changed, desktop changed" : "password changed alone";
   s->world = World{dir};
@@ -186,14 +185,14 @@ std::unique_ptr<Scenario> PasswordChanged(const std::string& dir, bool desktopCh
                              Live("password: filed under Work", kWork)});
   s->expected.archives = {{"Unfiled.ARC", Live("password: archived after the change", "")}};
   if (desktopChanges) s->expected.setAside = {"password: added on the desktop", "password: the desktop's edit"};
-  *error = b.error();
+  s->error = b.error();
   return s;
 }
 
 // Private memos, then `action`: before it the handheld makes one memo private and one
 // public (not before desktop-to-handheld, whose result would not depend on it) and the
 // desktop edits a private memo. Afterwards the flags must survive both overwrites too.
-std::unique_ptr<Scenario> PrivateMemos(const std::string& dir, const std::string& action, std::string* error) {
+std::unique_ptr<Scenario> PrivateMemos(const std::string& dir, const std::string& action) {
   auto s = std::make_unique<Scenario>();
   s->name = "private memos, " + action;
   s->world = World{dir};
@@ -222,7 +221,7 @@ std::unique_ptr<Scenario> PrivateMemos(const std::string& dir, const std::string
                              Live("private: public"), Live("private: to be made private", kUnfiled, handheldChanges),
                              Live("private: to be made public", kUnfiled, !handheldChanges)});
   s->stages = {{"desktop-to-handheld", s->expected}, {"handheld-to-desktop", s->expected}};
-  *error = b.error();
+  s->error = b.error();
   return s;
 }
 
@@ -232,7 +231,9 @@ class Scenarios : public ::testing::Test {
   static void TearDownTestSuite() { fs::remove_all(base_); }
 
   // Runs `scenario` as it is, under a fault at every call, and killed `kills` times.
-  static void RunScenario(const Scenario& scenario, long kills) {
+  static void RunScenario(const std::unique_ptr<Scenario>& built, long kills) {
+    ASSERT_TRUE(built->error.empty()) << built->name << ": " << built->error;
+    const Scenario& scenario = *built;
     const std::uint32_t calls = CountSyncCalls(scenario.world, scenario.action, base_ + "/probe");
     EXPECT_GT(calls, 0u) << scenario.name << ": no lost link made its HotSync fail";
     TrialPool pool(scenario.name);
@@ -272,17 +273,7 @@ class Scenarios : public ::testing::Test {
         if (run.status != 0) trial.CountFault();
         CheckFaultedRun(trial, world, run, judging, s->action + " with " + fault);
       }
-      if (killAfter.count() >= 0) {
-        const pid_t pid = StartHotSync(world, s->action);
-        std::this_thread::sleep_for(killAfter);
-        kill(pid, SIGKILL);
-        const int status = ChildProcess::Wait(pid);
-        if (status == 128 + SIGKILL) {
-          trial.CountFault();
-        } else {
-          CheckFaultedRun(trial, world, ChildResult{status, "", ""}, judging, s->action + " not killed in time");
-        }
-      }
+      if (killAfter.count() >= 0) KillRun(trial, world, judging, false, killAfter);
       RecoverAndJudge(trial, world, judging);
       // The further stages check where the world goes from there; a fault at every
       // call adds nothing to that, so they follow the other trials only.
@@ -298,42 +289,24 @@ class Scenarios : public ::testing::Test {
 
 std::string Scenarios::base_;
 
-TEST_F(Scenarios, ResetHandheldKeepsTheUnion) {
-  std::string error;
-  const auto scenario = ResetHandheld(base_ + "/reset", false, &error);
-  ASSERT_TRUE(error.empty()) << error;
-  RunScenario(*scenario, 20L * Scale());
-}
+TEST_F(Scenarios, ResetHandheldKeepsTheUnion) { RunScenario(ResetHandheld(base_ + "/reset", false), 20L * Scale()); }
 
 TEST_F(Scenarios, EmptiedMemoDatabaseKeepsTheUnion) {
-  std::string error;
-  const auto scenario = ResetHandheld(base_ + "/emptied", true, &error);
-  ASSERT_TRUE(error.empty()) << error;
-  RunScenario(*scenario, 20L * Scale());
+  RunScenario(ResetHandheld(base_ + "/emptied", true), 20L * Scale());
 }
 
 TEST_F(Scenarios, ChangedPasswordKeepsDesktopChangesAside) {
-  std::string error;
-  const auto scenario = PasswordChanged(base_ + "/password-desktop", true, &error);
-  ASSERT_TRUE(error.empty()) << error;
-  RunScenario(*scenario, 20L * Scale());
+  RunScenario(PasswordChanged(base_ + "/password-desktop", true), 20L * Scale());
 }
 
 TEST_F(Scenarios, ChangedPasswordAloneTakesEffect) {
-  std::string error;
-  const auto scenario = PasswordChanged(base_ + "/password-alone", false, &error);
-  ASSERT_TRUE(error.empty()) << error;
-  RunScenario(*scenario, 10L * Scale());
+  RunScenario(PasswordChanged(base_ + "/password-alone", false), 10L * Scale());
 }
 
 class PrivateScenarios : public Scenarios, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(PrivateScenarios, PrivateFlagSurvivesEverySyncType) {
-  std::string error;
-  const std::string action = GetParam();
-  const auto scenario = PrivateMemos(base_ + "/private-" + action, action, &error);
-  ASSERT_TRUE(error.empty()) << error;
-  RunScenario(*scenario, 5L * Scale());
+  RunScenario(PrivateMemos(base_ + "/private-" + GetParam(), GetParam()), 5L * Scale());
 }
 
 INSTANTIATE_TEST_SUITE_P(Actions, PrivateScenarios,

@@ -8,13 +8,11 @@
 // memo once in its archive file, all under the current password; and a further
 // HotSync must change nothing.
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "tests/reliability/ReferenceRuns.h"
 #include "tests/reliability/Tally.h"
@@ -27,34 +25,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SyncTrials : public ::testing::TestWithParam<const char*> {
+class SyncTrials : public TemplateTrials {
  protected:
-  void SetUp() override {
-    action_ = GetParam();
-    std::string error;
-    ASSERT_TRUE(ReferenceRuns::Template(&template_, &error)) << error;
-    ASSERT_TRUE(ReferenceRuns::For(action_, &reference_, &error)) << error;
-  }
-
-  // A trial that runs the action with each fault in `faults` in turn, then recovers.
+  // A trial that runs the action with each fault in `faults` in turn.
   void AddFaultTrial(TrialPool& pool, const std::string& name, const std::vector<std::string>& faults) {
-    const Reference* reference = reference_;
-    const std::string action = action_;
-    const World from = template_;
-    pool.Add(name, [reference, action, from, faults](Trial& trial) {
-      const World world = CopyWorld(from, trial.dir() + "/world");
+    AddTrial(pool, name, [judging = reference_->judging, faults](Trial& trial, const World& world) {
       for (const std::string& fault : faults) {
-        const ChildResult run = RunHotSync(world, action, {fault, false, {}});
+        const ChildResult run = RunHotSync(world, judging.action, {fault, false, {}});
         if (run.status != 0) trial.CountFault();
-        CheckFaultedRun(trial, world, run, reference->judging, action + " with " + fault);
+        CheckFaultedRun(trial, world, run, judging, judging.action + " with " + fault);
       }
-      RecoverAndJudge(trial, world, reference->judging);
     });
   }
-
-  std::string action_;
-  World template_;
-  const Reference* reference_ = nullptr;
 };
 
 TEST_P(SyncTrials, FaultAtEveryCallLosesNothing) {
@@ -108,27 +90,8 @@ TEST_P(SyncTrials, KilledRunLosesNothing) {
       name += (name.empty() ? "killed " : " and again ") + std::to_string(kills.back().delay.count()) +
               " us after " + (inConduit ? "the conduit started" : "the start");
     }
-    const Reference* reference = reference_;
-    const std::string action = action_;
-    const World from = template_;
-    pool.Add(name, [reference, action, from, kills](Trial& trial) {
-      const World world = CopyWorld(from, trial.dir() + "/world");
-      for (const Kill& kill : kills) {
-        int status = 0;
-        const pid_t pid = kill.inConduit ? StartUntilConduit(world, action, &status) : StartHotSync(world, action);
-        if (pid > 0) {
-          std::this_thread::sleep_for(kill.delay);
-          ::kill(pid, SIGKILL);
-          status = ChildProcess::Wait(pid);
-        }
-        if (status == 128 + SIGKILL) {
-          trial.CountFault();
-        } else {
-          CheckFaultedRun(trial, world, ChildResult{status, "", ""}, reference->judging, action + " not killed in time");
-        }
-        if (fs::exists(world.unfinishedMark())) trial.CountMidRun();
-      }
-      RecoverAndJudge(trial, world, reference->judging);
+    AddTrial(pool, name, [judging = reference_->judging, kills](Trial& trial, const World& world) {
+      for (const Kill& kill : kills) KillRun(trial, world, judging, kill.inConduit, kill.delay);
     });
   }
   pool.Run();

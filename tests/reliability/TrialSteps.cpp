@@ -1,6 +1,7 @@
 // The shared steps of the whole-program trials.
 #include "tests/reliability/TrialSteps.h"
 
+#include <signal.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -108,6 +109,23 @@ pid_t StartUntilConduit(const World& world, const std::string& action, int* stat
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
   return pid;
+}
+
+void KillRun(Trial& trial, const World& world, const Judging& judging, bool inConduit,
+             std::chrono::microseconds delay) {
+  int status = 0;
+  const pid_t pid = inConduit ? StartUntilConduit(world, judging.action, &status) : StartHotSync(world, judging.action);
+  if (pid > 0) {
+    std::this_thread::sleep_for(delay);
+    kill(pid, SIGKILL);
+    status = ChildProcess::Wait(pid);
+  }
+  if (status == 128 + SIGKILL) {
+    trial.CountFault();
+  } else {
+    CheckFaultedRun(trial, world, ChildResult{status, "", ""}, judging, judging.action + " not killed in time");
+  }
+  if (fs::exists(world.unfinishedMark())) trial.CountMidRun();
 }
 
 }  // namespace tallimor::reliability

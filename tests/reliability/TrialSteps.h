@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -46,6 +47,12 @@ std::uint32_t CountSyncCalls(const World& from, const std::string& action, const
 // conduit is about to run) or has ended. Returns the process, or -1 when it ended
 // first (its status in *status).
 pid_t StartUntilConduit(const World& world, const std::string& action, int* status);
+
+// Starts hotsync on `world` with judging.action (with `inConduit`: waits until the
+// conduit runs) and SIGKILLs it after `delay`, counting the kill; a run that ended first
+// is checked as CheckFaultedRun checks it. Notes whether the kill left the run unfinished.
+void KillRun(Trial& trial, const World& world, const Judging& judging, bool inConduit,
+             std::chrono::microseconds delay);
 
 // A fault of the Sync Manager at `call` of `kind` (comm, storage).
 std::string SyncFault(std::uint32_t call, const std::string& kind);
