@@ -11,7 +11,6 @@
 
 #include <cerrno>
 #include <csignal>
-#include <mutex>
 
 extern char** environ;
 

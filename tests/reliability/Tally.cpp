@@ -67,8 +67,8 @@ bool PrintSummary() {
   Tally total;
   for (const auto& [name, tally] : Groups()) {
     if (tally->trials == 0 && tally->skipped == 0) continue;  // none chosen for a replay
-    std::printf("reliability: %s trials %ld, survived %ld, faults survived %ld, ", name.c_str(), tally->trials,
-                tally->survived, tally->faults);
+    std::printf("reliability: %s trials %ld, survived %ld, faults survived %ld of %ld, ", name.c_str(),
+                tally->trials, tally->survived, tally->faults, tally->injected);
     PrintCounts(tally->counts);
     if (tally->skipped > 0) std::printf(", skipped %ld", tally->skipped);
     if (tally->leftovers > 0) {
@@ -80,12 +80,13 @@ bool PrintSummary() {
     total.trials += tally->trials;
     total.survived += tally->survived;
     total.faults += tally->faults;
+    total.injected += tally->injected;
     total.skipped += tally->skipped;
     total.counts.Add(tally->counts);
   }
   std::printf("reliability: total trials %ld, survived %ld, ", total.trials, total.survived);
   PrintCounts(total.counts);
-  std::printf(", faults survived %ld", total.faults);
+  std::printf(", faults survived %ld of %ld", total.faults, total.injected);
   if (total.skipped > 0) std::printf(", skipped %ld", total.skipped);
   std::printf(" (scale %d, seed %llu)\n", Scale(), static_cast<unsigned long long>(Seed()));
   std::fflush(stdout);

@@ -30,7 +30,8 @@ struct Counts {
 struct Tally {
   long trials = 0;         // trials run
   long survived = 0;       // trials after which nothing was damaged and all converged
-  long faults = 0;         // faults and kills injected in the trials that survived
+  long faults = 0;         // faults and kills met by the trials that survived
+  long injected = 0;       // faults and kills met by all trials
   long skipped = 0;        // trials that could not run here (with the reason printed)
   Counts counts;
   long leftovers = 0;      // temporary files a killed writer left behind (harmless, counted)

@@ -2,8 +2,6 @@
 // worker has joined, so the tallies and GoogleTest see them from the main thread.
 #include "tests/reliability/TrialPool.h"
 
-#include "tests/reliability/ReferenceRuns.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -13,6 +11,8 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+
+#include "tests/reliability/ReferenceRuns.h"
 
 namespace tallimor::reliability {
 namespace {
@@ -103,6 +103,7 @@ long TrialPool::Run() {
     ++tally.trials;
     tally.counts.Add(trial->counts_);
     tally.midRun += trial->midRun_;
+    tally.injected += trial->faults_;
     if (trial->Survived()) {
       ++tally.survived;
       tally.faults += trial->faults_;

@@ -56,7 +56,7 @@ class Trial {
 
 class TrialPool {
  public:
-  // Trials of the tally `group`; `test` is the GoogleTest name for the replay line.
+  // Trials counted in the tally `group`.
   explicit TrialPool(std::string group);
 
   // Adds a trial named `name` (unique in the group), run later by Run().

@@ -229,6 +229,7 @@ class WriterKills : public ::testing::Test {
     const long trials = 60L * Scale();
     for (long trial = 0; trial < trials; ++trial) {
       ++tally.trials;
+      ++tally.injected;
       int progress[2];
       ASSERT_EQ(pipe2(progress, O_CLOEXEC), 0);
       const pid_t pid = fork();
@@ -287,6 +288,7 @@ class WriterKills : public ::testing::Test {
         fs::remove(path);  // keeps the directory small
       }
       ++tally.survived;
+      ++tally.faults;
     }
   }
 
