@@ -147,6 +147,13 @@ SideMemos ReadDesktopMemos(const std::string& recordFile, const Keyring& keys) {
   return ReadRecordFile(recordFile, keys, CPRecordFile::kCategories | CPRecordFile::kAppInfo);
 }
 
+SideMemos ReadKeptAside(const std::string& recordFile, const Keyring& keys) {
+  SideMemos side = ReadDesktopMemos(recordFile, keys);
+  if (side.ok) return side;
+  SideMemos plain = ReadRecordFile(recordFile, keys, CPRecordFile::kAppInfo);
+  return plain.ok ? plain : side;
+}
+
 SideMemos ReadHandheldMemos(const std::string& directory, const Keyring& keys) {
   SideMemos side;
   std::unique_ptr<Handheld> handheld;

@@ -58,6 +58,10 @@ struct ArchivedMemo {
 
 // The memos of a record file (record.dat, record.OLD).
 SideMemos ReadDesktopMemos(const std::string& recordFile, const Keyring& keys);
+// The memos of a file of memos kept aside (record.OLD): a record file whose application
+// information holds the digest of the password its memos are under, with or without a
+// category table before it.
+SideMemos ReadKeptAside(const std::string& recordFile, const Keyring& keys);
 // The memos of the memo database of the emulated handheld in `directory`.
 SideMemos ReadHandheldMemos(const std::string& directory, const Keyring& keys);
 // Every memo of every .ARC file in `directory`, sorted; an archive that cannot be read

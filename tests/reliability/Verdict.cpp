@@ -101,6 +101,10 @@ void Verdict::JudgeMemos(const std::string& where, const std::vector<Memo>& expe
     } else if (a > e && e > 0) {
       counts_.duplicated += a - e;
       Note(where + ": " + std::to_string(a) + " copies of " + Quoted(text) + ", " + std::to_string(e) + " expected");
+    } else if (a > e && std::count(all.setAside.begin(), all.setAside.end(), text) != 0) {
+      // A desktop change that belongs in record.OLD: under the former password it is
+      // counted as key-mixed above; whether it was kept aside is judged there.
+      Note(where + ": holds " + Join(have) + ", which should have been kept aside in record.OLD");
     } else if (a > e) {
       const bool typed = known_.count(text) != 0;
       (typed ? counts_.resurrected : counts_.garbled) += a;

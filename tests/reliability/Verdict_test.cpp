@@ -128,6 +128,17 @@ TEST(Verdict, ChecksWhatIsKeptAside) {
   EXPECT_EQ(copies.counts().duplicated, 1);
 }
 
+TEST(Verdict, DesktopChangesLeftOnTheSidesAreKeyMixedNotResurrected) {
+  Expected expected = Expect(Sound({M("a")}));
+  expected.setAside = {"b"};
+  const WorldMemos actual = Sound({M("a"), M("b", "Unfiled", false, MemoKey::kFormer)});
+  Verdict verdict(kTyped);
+  verdict.Judge(expected, actual);
+  EXPECT_EQ(verdict.counts().keyMixed, 2);  // on both sides
+  EXPECT_EQ(verdict.counts().lost, 1);      // from record.OLD
+  EXPECT_EQ(verdict.counts().Total(), 3) << ::testing::PrintToString(verdict.notes());
+}
+
 TEST(MemoSides, ToldApartByThePasswordTheyReadUnder) {
   const std::string dir = ReferenceRuns::MakeScratch("sides");
   ASSERT_FALSE(dir.empty());

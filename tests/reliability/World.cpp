@@ -65,7 +65,7 @@ WorldMemos ReadWorld(const World& world, const Keyring& keys) {
   memos.archives = ReadArchives(world.desktopDirectory(), keys, &memos.archiveError);
   memos.hasSetAside = fs::exists(world.setAsideFile());
   if (memos.hasSetAside) {
-    memos.setAside = ReadDesktopMemos(world.setAsideFile(), keys);
+    memos.setAside = ReadKeptAside(world.setAsideFile(), keys);
     // What was kept aside counts whatever marks it carries.
     memos.setAside.live.insert(memos.setAside.live.end(), memos.setAside.pending.begin(),
                                memos.setAside.pending.end());
