@@ -11,18 +11,9 @@
 #include <cerrno>
 
 #include "hotsync/log/HotSyncLog.h"
+#include "store/FileDirectory.h"
 
 namespace tallimor {
-namespace {
-
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
-
 std::string SaveConflict::HotSyncLogPathFor(const std::string& dataPath) {
   // record.dat lies in Tallimor-Vexa inside the user's HotSync directory.
   return DirectoryOf(DirectoryOf(dataPath)) + "/" + HotSyncLog::kFileName;

@@ -13,14 +13,10 @@
 #include <string>
 #include <utility>
 
+#include "store/FileDirectory.h"
+
 namespace tallimor {
 namespace {
-
-std::string DirectoryOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 // The directory and the one above it (the user's HotSync directory), as the first save
 // would make them.
