@@ -371,10 +371,12 @@ bool CMainFrame::event(QEvent* event) {
         }
         {
           // The HotSync has been refused already; the user may now have the file read
-          // anew with the edits on top, and run the HotSync again.
+          // anew with the edits on top, and run the HotSync again. Not under a dialog
+          // opened meanwhile: it may hold record indexes that a reload would change.
           const Result saved = static_cast<Result>(message->lParam());
           bool told = false;
-          app_.ResolveSaveConflict(saved, Text(kIdsHotSyncStoppedForSave), &told);
+          if (app_.NoDialogOpen())
+            app_.ResolveSaveConflict(saved, Text(kIdsHotSyncStoppedForSave), &told);
           if (!told) {
             app_.ShowMessage(kIdsSaveFailedHotSync, kIdsAppTitle, kMbOk | kMbIconExclamation,
                              CDesktopApp::SaveFailureDetail(saved));

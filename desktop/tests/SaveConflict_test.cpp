@@ -197,6 +197,21 @@ TEST_F(SaveConflictTest, TheHotSyncStartRefusesAndThenOffersTheReload) {
   EXPECT_EQ(Texts(*app->GetStore()), merged_);
 }
 
+// A dialog opened before the refusal's notice came may hold record indexes: the notice
+// then only tells, and the edits wait for a later save.
+TEST_F(SaveConflictTest, UnderADialogOpenedMeanwhileTheHotSyncNoticeOnlyTells) {
+  auto app = LoggedIn();
+  TypeEdits(*app);
+  RewriteFile(true);
+  EXPECT_EQ(app->MainFrame()->OnHotSyncNotify(kHotSyncStarted), 1);
+  app->DialogOpened(0);
+  EXPECT_TRUE(SpinUntil([&] { return !shown_.empty(); }));
+  EXPECT_EQ(ShownIds(), std::vector<int>{kIdsSaveFailedHotSync});
+  EXPECT_EQ(Texts(*app->GetStore()), inMemory_);
+  EXPECT_EQ(FileMemos(), before_);
+  app->DialogOpened(1);
+}
+
 // Exit: declining the reload leaves the choice to give the edits up, whose default
 // keeps the program open; accepting it saves and lets the program end.
 TEST_F(SaveConflictTest, ExitNeverDropsTheEditsWithoutAsking) {
