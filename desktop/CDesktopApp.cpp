@@ -1,7 +1,10 @@
 // The application object. Start-up takes the single-instance lock in the user's private
 // runtime directory, creates the main frame (which opens the message socket) and runs
-// the user dialog. The current store is written back before it is given up; when that
-// fails the user decides, so unsaved memos are never dropped silently.
+// the user dialog; opening a user takes that user's desktop.lock beside the data, which
+// keeps a second program off the same memos whatever its runtime directory. The current
+// store is written back before it is given up; when another program rewrote or holds
+// the file the user may have it read anew with the edits on top, and when a save fails
+// the user decides, so unsaved memos are never dropped silently.
 #include "desktop/CDesktopApp.h"
 
 #include <fcntl.h>
@@ -105,6 +108,7 @@ void CDesktopApp::ExitInstance() {
   loggedIn_ = false;
   mainFrame_.reset();
   store_.reset();  // writes the store back if anything changed
+  userLock_.Release();  // only once nothing of the user's is written any more
   if (lockFd_ >= 0) {
     ::close(lockFd_);
     lockFd_ = -1;
@@ -223,6 +227,19 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   std::string path;
   GetUserDataPath(userId, &path);  // no path: the user's data counts as missing
 
+  // Another desktop program on these memos would save over this one's edits and this
+  // one over its: one program per user, whatever session it runs in.
+  UserDataLock lock;
+  const bool lockHeld = userLock_.Holds(path);
+  if (!path.empty() && !lockHeld) {
+    pid_t holder = 0;
+    if (lock.Acquire(path, &holder) == kErrUserOpenElsewhere) {
+      ShowMessage(kIdsUserOpenElsewhere, kIdsAppTitle, kMbOk | kMbIconExclamation,
+                  holder > 0 ? Text(kIdsProcessId).arg(holder) : QString());
+      return kErrUserOpenElsewhere;
+    }
+  }
+
   // Checked on a store of its own, so a wrong password changes nothing.
   UserPasswordCheck check = CheckUserPassword(path, password.c_str());
   if (!check.accepted) return kOk;
@@ -236,17 +253,23 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   // too, but silently: a failure there would drop the user's edits without a word.
   if (store_) {
     Result saved = SaveStore();
-    if (saved != kOk &&
-        ShowMessage(kIdsSaveFailedSwitch, kIdsAppTitle,
-                    kMbYesNo | kMbIconExclamation | kMbDefButton2,
-                    SaveFailureDetail(saved)) != kIdYes) {
-      return saved;
+    bool told = false;
+    if (saved != kOk) saved = ResolveSaveConflict(saved, {}, &told);
+    if (saved != kOk) {
+      if (ShowMessage(kIdsSaveFailedSwitch, kIdsAppTitle,
+                      kMbYesNo | kMbIconExclamation | kMbDefButton2,
+                      SaveFailureDetail(saved)) != kIdYes) {
+        return saved;
+      }
+      store_->DiscardEdits();  // given up: the store must not write them on its way out
     }
   }
   std::unique_ptr<CProtectedRecordFile> fresh = MakeUserStore(path, password.c_str(), check.keyed);
   if (!fresh) return kErrOutOfMemory;
   store_ = std::move(fresh);
+  if (!lockHeld) userLock_ = std::move(lock);  // the previous user's lock goes with it
   store_->Load();  // a user whose file cannot be read gets an empty store
+  saveConflict_.Remember(store_->Path());
   SetCurrentUser(userId);
   RestoreKeptMemos();
   if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
@@ -362,8 +385,9 @@ void CDesktopApp::DialogOpened(int flag) {
   else if (openDialogs_ > 0) --openDialogs_;
 }
 
-int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QString& detail) {
-  QString text = Text(textId);
+int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QString& detail,
+                             const QString& arg) {
+  QString text = arg.isEmpty() ? Text(textId) : Text(textId).arg(arg);
   if (!detail.isEmpty()) text += QStringLiteral("\n\n") + detail;
   // A message box is as modal as any dialog, and the code waiting for its answer may
   // hold list rows or record indexes (the delete question does).
@@ -419,15 +443,66 @@ Result CDesktopApp::SaveStore() {
       ::access(store_->Path().c_str(), F_OK) != 0) {
     return kErrWrite;
   }
-  return store_->Save();
+  const CPCategoryTable* table = store_->Categories();
+  const bool writes = store_->IsDirty() || (table != nullptr && table->IsDirty());
+  const Result saved = store_->Save();
+  if (saved == kOk && writes) saveConflict_.Remember(store_->Path());
+  return saved;
 }
 
 Result CDesktopApp::ReloadStore() {
   if (!store_) return kOk;
   const Result loaded = store_->Load();
+  saveConflict_.Remember(store_->Path());
   // Every record was read; only the category table is missing, as in a file that earlier
   // versions of this program made before the user's first HotSync.
   return loaded == kErrNoAppInfoForCategories ? kOk : loaded;
+}
+
+Result CDesktopApp::ResolveSaveConflict(Result saved, const QString& detail, bool* told) {
+  *told = false;
+  if (!store_) return saved;
+  const std::string path = store_->Path();
+  for (;;) {
+    const SaveConflictKind kind = SaveConflict::Classify(path, saved);
+    if (kind == SaveConflictKind::kNone) {
+      if (*told) {
+        ShowMessage(kIdsSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation, SaveFailureDetail(saved));
+      }
+      return saved;
+    }
+    *told = true;
+    int writerId = kIdsWriterUnknown;
+    switch (saveConflict_.Writer(path, kind)) {
+      case OtherProgram::kHotSync: writerId = kIdsWriterHotSync; break;
+      case OtherProgram::kTallimor: writerId = kIdsWriterTallimor; break;
+      case OtherProgram::kUnknown: break;
+    }
+    const int textId = kind == SaveConflictKind::kChanged ? kIdsFileChangedReload : kIdsFileHeldReload;
+    if (ShowMessage(textId, kIdsAppTitle, kMbYesNo | kMbIconQuestion, detail, Text(writerId)) != kIdYes)
+      return saved;  // kept in memory, still dirty: a later save tries again
+    saved = ReloadWithEdits();
+    if (saved == kOk) return kOk;
+    if (saved == kErrStoreKeyChanged) {
+      ShowMessage(kIdsEditsKeptKeyChanged, kIdsAppTitle, kMbOk | kMbIconExclamation);
+      return saved;
+    }
+    // Still held (the HotSync has not finished), or rewritten once more: ask again.
+  }
+}
+
+Result CDesktopApp::ReloadWithEdits() {
+  if (!store_) return kOk;
+  std::unique_ptr<CProtectedRecordFile> reloaded;
+  UnsavedChangeCounts counts;
+  const Result result = store_->ReloadWithEdits(&reloaded, &counts);
+  if (result != kOk) return result;
+  store_->DiscardEdits();  // they are in the file now; the old store must write nothing
+  store_ = std::move(reloaded);
+  saveConflict_.Remember(store_->Path());
+  if (mainFrame_) mainFrame_->SetPaneText(kPaneMessage, Text(kIdsReloadedWithEdits));
+  if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
+  return kOk;
 }
 
 bool CDesktopApp::DropStoreIfKeyChanged() {
@@ -441,8 +516,7 @@ bool CDesktopApp::DropStoreIfKeyChanged() {
   const bool same = info.digest == store_->KeyDigest();
   WipeSecret(info.digest.data(), info.digest.size());
   if (same) return false;
-  store_->SetDirty(false);
-  if (CPCategoryTable* table = store_->Categories()) table->SetDirty(false);
+  store_->DiscardEdits();
   store_.reset();
   return true;
 }
@@ -456,8 +530,15 @@ bool CDesktopApp::QueryExit() {
   if (!store_) return true;
   Result saved = SaveStore();
   if (saved == kOk) return true;
-  return ShowMessage(kIdsSaveFailedExit, kIdsAppTitle, kMbYesNo | kMbIconExclamation | kMbDefButton2,
-                     SaveFailureDetail(saved)) == kIdYes;
+  bool told = false;
+  saved = ResolveSaveConflict(saved, {}, &told);
+  if (saved == kOk) return true;
+  if (ShowMessage(kIdsSaveFailedExit, kIdsAppTitle, kMbYesNo | kMbIconExclamation | kMbDefButton2,
+                  SaveFailureDetail(saved)) != kIdYes) {
+    return false;  // the program stays open with every edit
+  }
+  store_->DiscardEdits();  // given up by the user: the store's last save writes nothing
+  return true;
 }
 
 bool CDesktopApp::OnCommand(int command) {

@@ -15,6 +15,8 @@
 #include <string>
 
 #include "desktop/CProfile.h"
+#include "desktop/SaveConflict.h"
+#include "desktop/UserDataLock.h"
 #include "store/ResultCodes.h"
 
 class QWidget;
@@ -100,8 +102,10 @@ class CDesktopApp : public QObject {
   // The password hint stored in the user's record file, in code page 932 bytes.
   Result GetUserHint(std::int32_t userId, std::string* hint) const;
 
-  // Opens a user's record file with the typed password (code page 932 bytes): on a match
-  // the current store is written back and replaced, the user remembered, memos kept
+  // Opens a user's record file with the typed password (code page 932 bytes). Another
+  // desktop program that has the user open (UserDataLock) refuses it: the user is told
+  // and the result is kErrUserOpenElsewhere. On a match
+  // the current store is written back (see ResolveSaveConflict) and replaced, the user remembered, memos kept
   // aside under a previous password offered back (RestoreKeptMemos), and the main view
   // told to reload. *success is false on a wrong password, and also when the current
   // store could not be written and the user chose to keep it. A user without a record
@@ -138,9 +142,10 @@ class CDesktopApp : public QObject {
   int OpenDialogCount() const { return openDialogs_; }
 
   // Shows string textId captioned with string captionId (kMb* flags) over the main
-  // window's last active pop-up; `detail` is appended as a paragraph of its own.
-  // Returns the button pressed (kId*).
-  int ShowMessage(int textId, int captionId, unsigned flags, const QString& detail = {});
+  // window's last active pop-up; `detail` is appended as a paragraph of its own, and
+  // `arg`, when given, fills the text's %1. Returns the button pressed (kId*).
+  int ShowMessage(int textId, int captionId, unsigned flags, const QString& detail = {},
+                  const QString& arg = {});
 
   // Replaces the message box with `hook`, which gets the ids, flags and full text and
   // returns the button; tests answer boxes with it. An empty hook restores the box.
@@ -153,6 +158,17 @@ class CDesktopApp : public QObject {
   // Writes the current store back. On failure the memos stay in memory, readable, and
   // the result is the store's error; with no store, 0.
   Result SaveStore();
+
+  // After a save of the current store that answered `saved`: when another program
+  // rewrote the file since it was read, or holds it open now (a HotSync), tells the
+  // user so, naming that program when it can (`detail` follows as a paragraph), and
+  // offers to read the file anew with the unsaved edits put back on top of it
+  // (CProtectedRecordFile::ReloadWithEdits), asking again while the file stays held.
+  // kOk once the store was reloaded with the edits and saved (the view is told to
+  // reload). Otherwise the error, with every edit still in memory and the store still
+  // dirty, so that a later save can try again; *told says whether the user has heard
+  // of it (false: the failure was none of another program's doing, nothing was shown).
+  Result ResolveSaveConflict(Result saved, const QString& detail, bool* told);
 
   // Reads the current store from its file again, dropping what is in memory. A file
   // without a category table (one that earlier versions made before the first HotSync)
@@ -171,8 +187,9 @@ class CDesktopApp : public QObject {
   // is kept as it is, or the result code.
   static QString SaveFailureDetail(Result saved);
 
-  // Asks before the program ends: writes the store back and, if that fails, asks whether
-  // to give the unsaved edits up. True when the program may end.
+  // Asks before the program ends: writes the store back (see ResolveSaveConflict) and,
+  // if that fails, asks whether to give the unsaved edits up; the default answer keeps
+  // the program open. True when the program may end.
   bool QueryExit();
 
   // Commands of the application: About (57664) and User (132). True when handled.
@@ -226,6 +243,8 @@ class CDesktopApp : public QObject {
   bool ConfirmNewPassword(const std::string& password);
   // RestoreKeptMemos for one file; true when its memos were merged and saved.
   bool RestoreKeptFile(const std::string& path);
+  // Replaces the current store by the file read anew with its edits on top, saved.
+  Result ReloadWithEdits();
 
   DesktopOptions options_;                        // where the files are
   CProfile profile_;                              // Tallimor.ini
@@ -236,6 +255,8 @@ class CDesktopApp : public QObject {
   int openDialogs_ = 0;                           // counted modal dialogs now open
   Result startResult_ = kOk;                      // Start's answer in InitInstance
   int lockFd_ = -1;                               // single-instance lock, -1 when not held
+  UserDataLock userLock_;                         // the open user's desktop.lock
+  SaveConflict saveConflict_;                     // the HotSync log as the store was last read
   bool loggedIn_ = false;                         // the "logged in" mark of a running instance
   MessageHook messageHook_;                       // replaces the message box when set
   PasswordHook passwordHook_;                     // replaces the password prompt when set

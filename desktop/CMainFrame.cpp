@@ -221,8 +221,14 @@ void CMainFrame::OnSaveAll() {
   Result saved = app_.SaveStore();
   if (saved != kOk) {
     // The memos stay in memory as they are: reading the file back now would drop them.
-    app_.ShowMessage(kIdsSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
-                     CDesktopApp::SaveFailureDetail(saved));
+    // When another program got in the way, the user may have the file read anew with
+    // the edits on top (the store is then saved and read back already).
+    bool told = false;
+    saved = app_.ResolveSaveConflict(saved, {}, &told);
+    if (saved != kOk && !told) {
+      app_.ShowMessage(kIdsSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
+                       CDesktopApp::SaveFailureDetail(saved));
+    }
     return;
   }
   // The store holds ciphertext after writing, so it is read back before anyone looks.
@@ -363,8 +369,19 @@ bool CMainFrame::event(QEvent* event) {
           app_.RunUserDialog();
           break;
         }
-        app_.ShowMessage(kIdsSaveFailedHotSync, kIdsAppTitle, kMbOk | kMbIconExclamation,
-                         CDesktopApp::SaveFailureDetail(static_cast<Result>(message->lParam())));
+        {
+          // The HotSync has been refused already; the user may now have the file read
+          // anew with the edits on top, and run the HotSync again. Not under a dialog
+          // opened meanwhile: it may hold record indexes that a reload would change.
+          const Result saved = static_cast<Result>(message->lParam());
+          bool told = false;
+          if (app_.NoDialogOpen())
+            app_.ResolveSaveConflict(saved, Text(kIdsHotSyncStoppedForSave), &told);
+          if (!told) {
+            app_.ShowMessage(kIdsSaveFailedHotSync, kIdsAppTitle, kMbOk | kMbIconExclamation,
+                             CDesktopApp::SaveFailureDetail(saved));
+          }
+        }
         break;
       default:
         break;

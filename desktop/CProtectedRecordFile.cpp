@@ -60,13 +60,23 @@ CProtectedRecordFile::CProtectedRecordFile(std::string path, const char* key)
     : CPRecordFile(std::move(path), kProtectedStoreFlags) {
   if (key == nullptr) return;
   keyDigest_ = PasswordDigest(key);
-  cipher_.reset(new (std::nothrow) CBlowfish);
-  if (!cipher_) {
-    cipherMissing_ = true;
-    return;
+  std::unique_ptr<CBlowfish> cipher(new (std::nothrow) CBlowfish);
+  if (cipher) {
+    cipher->SetKey(key);
+    try {
+      cipher_ = std::move(cipher);
+    } catch (const std::bad_alloc&) {
+      cipher_.reset();
+    }
   }
-  cipher_->SetKey(key);
+  cipherMissing_ = cipher_ == nullptr;
 }
+
+CProtectedRecordFile::CProtectedRecordFile(const CProtectedRecordFile& keyedAs, SiblingTag)
+    : CPRecordFile(keyedAs.Path(), kProtectedStoreFlags),
+      cipher_(keyedAs.cipher_),
+      cipherMissing_(keyedAs.cipherMissing_),
+      keyDigest_(keyedAs.keyDigest_) {}
 
 CProtectedRecordFile::~CProtectedRecordFile() {
   // The base destructor writes nothing, so this is the store's last chance to save.
@@ -79,7 +89,50 @@ Result CProtectedRecordFile::Load() {
   readInPart_ = false;
   madeFile_ = false;
   madeImage_.clear();
-  return CPRecordFile::Load();
+  const Result loaded = CPRecordFile::Load();
+  changes_.Remember(*this);
+  return loaded;
+}
+
+void CProtectedRecordFile::DiscardEdits() {
+  SetDirty(false);
+  if (CPCategoryTable* table = Categories()) table->SetDirty(false);
+}
+
+Result CProtectedRecordFile::ReloadWithEdits(std::unique_ptr<CProtectedRecordFile>* reloaded,
+                                             UnsavedChangeCounts* counts) {
+  reloaded->reset();
+  *counts = UnsavedChangeCounts{};
+  Result result = changes_.Collect(*this);
+  if (result != kOk) return result;
+  std::unique_ptr<CProtectedRecordFile> fresh(new (std::nothrow) CProtectedRecordFile(*this, SiblingTag{}));
+  if (!fresh) return kErrOutOfMemory;
+  result = fresh->Load();
+  // A file without a category table (made by earlier versions before the first
+  // HotSync) has every record read.
+  if (result != kOk && result != kErrNoAppInfoForCategories) return result;
+  // Read with this key, a file under another password shows garbage: nothing of it
+  // may be written back, and the edits stay here.
+  const InfoBlock* appInfo = fresh->AppInfo();
+  PasswordInfo info = appInfo != nullptr ? ReadPasswordInfo(appInfo->Data(), appInfo->Used()) : PasswordInfo{};
+  // A file without the block says nothing of its password; it is read as the first
+  // load of this store read it.
+  const bool sameKey = appInfo == nullptr || info.digest == keyDigest_;
+  WipeSecret(info.digest.data(), info.digest.size());
+  if (!sameKey) {
+    fresh->DiscardEdits();
+    return kErrStoreKeyChanged;
+  }
+  result = changes_.ApplyTo(*fresh, counts);
+  if (result == kOk) result = fresh->Save();
+  if (result != kOk) {
+    fresh->DiscardEdits();
+    return result;
+  }
+  // The same save-then-load as every save of the store: what is shown is what was read.
+  fresh->Load();
+  *reloaded = std::move(fresh);
+  return kOk;
 }
 
 Result CProtectedRecordFile::ReadFile() {
@@ -105,8 +158,10 @@ Result CProtectedRecordFile::WriteFile() {
       const Result made = MakeFile();
       if (made != kOk) return made;
     } else if (Header() == nullptr) {
-      // Without a header the record file would write nothing and report success.
-      return kErrWrite;
+      // A file appeared that this store never read (a first HotSync made it): the
+      // record file would write nothing and report success, and writing over it would
+      // lose what it holds.
+      return kErrFileChanged;
     }
   }
   Result result = kOk;
@@ -122,6 +177,7 @@ Result CProtectedRecordFile::WriteFile() {
   // A file this store made and could not fill goes again, so that the next HotSync
   // still finds no file and copies the handheld's data whole.
   if (result != kOk && madeFile_) RemoveFileIfUnchanged(Path(), madeImage_);
+  if (result == kOk) changes_.Remember(*this);
   return result;
 }
 

@@ -23,6 +23,7 @@
 
 #include "crypto/CBlowfish.h"
 #include "desktop/PasswordInfo.h"
+#include "desktop/UnsavedChanges.h"
 #include "store/CPRecordFile.h"
 #include "store/ResultCodes.h"
 
@@ -31,6 +32,9 @@ namespace tallimor {
 // Save refused: the last load read the file only in part, and writing what was read
 // over it would drop the records that could not be read.
 inline constexpr Result kErrStoreReadInPart = -4001;
+// Reload refused: the file now carries the digest of another password than the
+// store's key, so its memos cannot be read with it and the edits cannot join them.
+inline constexpr Result kErrStoreKeyChanged = -4005;
 
 class CProtectedRecordFile : public CPRecordFile {
  public:
@@ -55,8 +59,9 @@ class CProtectedRecordFile : public CPRecordFile {
   //    handheld's memo database (see desktop/NewRecordFile.h) whose digest is
   //    KeyDigest(); the store then has its header, app info and category table, and
   //    the records are written into it;
-  //  - kErrWrite when there is a file but the store never read one (nothing to write
-  //    a header from), rather than reporting a save that did not happen.
+  //  - kErrFileChanged when there is a file but the store never read one: another
+  //    program (a first HotSync) made it since, and ReloadWithEdits puts the memos
+  //    typed meanwhile into it.
   // kErrOutOfMemory when the cipher could not be made (nothing is written).
   Result WriteFile() override;
   // Saves (errors are lost here: call Save() first to learn them), then scrubs and
@@ -67,6 +72,20 @@ class CProtectedRecordFile : public CPRecordFile {
   // part, or a file this store made). Hides the record file's non-virtual Load, so that
   // every load of this store goes through here.
   Result Load();
+
+  // Reads the file anew into a new store keyed as this one, puts on top of it the
+  // edits this store holds beyond the file as it last read or wrote it (see
+  // UnsavedChanges), saves that store and loads it again. On success *reloaded holds
+  // it and this store must be given up without saving (DiscardEdits). On failure
+  // nothing here has changed and *reloaded is empty: kErrStoreKeyChanged; the load's
+  // error (kErrOpenFailed while another program holds the file, or a file read only
+  // in part); the save's error (kErrFileChanged when yet another write came between).
+  Result ReloadWithEdits(std::unique_ptr<CProtectedRecordFile>* reloaded,
+                         UnsavedChangeCounts* counts);
+
+  // Forgets the unsaved edits: nothing is dirty, so that giving the store up writes
+  // nothing. The memos stay in memory as they are.
+  void DiscardEdits();
 
   // True when the store was made with a key and deciphers and enciphers memos.
   bool IsKeyed() const { return cipher_ != nullptr || cipherMissing_; }
@@ -112,12 +131,18 @@ class CProtectedRecordFile : public CPRecordFile {
   // kErrWrite when a file has appeared there meanwhile or cannot be made.
   Result MakeFile();
 
-  std::unique_ptr<CBlowfish> cipher_;  // keyed cipher, or none for an unprotected store
+  // A store on the same path sharing this one's cipher and digest (ReloadWithEdits).
+  struct SiblingTag {};
+  CProtectedRecordFile(const CProtectedRecordFile& keyedAs, SiblingTag);
+
+  // The cipher is shared with a store reloaded from this one, and only read.
+  std::shared_ptr<const CBlowfish> cipher_;  // keyed cipher, or none for an unprotected store
   bool cipherMissing_ = false;         // a key was given but the cipher could not be made
   bool readInPart_ = false;            // the last read stopped at an error
   bool madeFile_ = false;              // the header comes from a file this store made
   std::vector<std::uint8_t> madeImage_;  // what MakeFile put there, to take back on failure
   std::array<std::uint8_t, kPasswordDigestSize> keyDigest_{};  // MD5 of the key, or zeros
+  UnsavedChanges changes_;             // the store as last read or written, and edits since
 };
 
 }  // namespace tallimor

@@ -28,7 +28,10 @@ constexpr char kUsage[] =
     "  -V, --version   show the version and exit\n"
     "\n"
     "Settings are kept in Tallimor.ini beside the program when one stands there, else in\n"
-    "$XDG_CONFIG_HOME/Tallimor/Tallimor.ini (default ~/.config/Tallimor/Tallimor.ini).\n";
+    "$XDG_CONFIG_HOME/Tallimor/Tallimor.ini (default ~/.config/Tallimor/Tallimor.ini).\n"
+    "\n"
+    "While a user is open, the program holds a lock on desktop.lock beside that user's\n"
+    "record.dat; another tallimor, from any session, is refused that user meanwhile.\n";
 
 }  // namespace
 

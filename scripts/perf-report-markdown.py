@@ -302,6 +302,13 @@ def main():
         section(out, {"title": f"Other: {name}", "about": "A benchmark program of the project.",
                       "program": name}, found[name], name in failed)
 
+    # A comparison with an earlier revision (scripts/perf-compare), when one was made.
+    compare = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "docs", "performance-compare.md")
+    if os.path.exists(compare):
+        with open(compare, encoding="utf-8") as f:
+            out.append("")
+            out.append(f.read().rstrip())
+
     sys.stdout.write("\n".join(out).rstrip() + "\n")
 
 

@@ -53,6 +53,18 @@ inline constexpr int kIdsKeptMemoCount = 192;       // "%1" is the number of mem
 inline constexpr int kIdsKeptMemosNotRestored = 193;  // the merge could not be saved
 inline constexpr int kIdsKeptFileUnreadable = 194;
 inline constexpr int kIdsPasswordChangedOnHandheld = 195;  // a HotSync brought a new password
+// A save met another program's work ("%1" names the program): reload with the edits?
+inline constexpr int kIdsFileChangedReload = 196;  // the file was rewritten since it was read
+inline constexpr int kIdsFileHeldReload = 197;     // the file is held open now
+inline constexpr int kIdsWriterHotSync = 198;      // names for "%1"
+inline constexpr int kIdsWriterTallimor = 199;
+// 200 to 215 are the move-to-category commands.
+inline constexpr int kIdsWriterUnknown = 216;
+inline constexpr int kIdsHotSyncStoppedForSave = 217;  // detail: the HotSync was refused
+inline constexpr int kIdsEditsKeptKeyChanged = 218;    // the file came under a new password
+inline constexpr int kIdsReloadedWithEdits = 219;      // status text after the reload
+inline constexpr int kIdsUserOpenElsewhere = 220;      // another program has the user open
+inline constexpr int kIdsProcessId = 221;              // "%1" is the holder's process id
 inline constexpr int kIdsAppName = 57344;
 inline constexpr int kIdsIdle = 57345;             // message pane text when nothing is going on
 

@@ -1,7 +1,8 @@
 // The real program in processes of its own: a second start ends silently, an instance
 // killed outright does not block the next start, and the notifier library's HS_Notify,
 // called from this process, reaches it for every event type, with its user dialog open
-// and, under a virtual X server where xdotool types the password, after the login.
+// and, under a virtual X server where xdotool types the password, after the login, when
+// a program of another session is also kept off the user it has open.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "desktop/CWindowMessageEvent.h"
+#include "desktop/UserDataLock.h"
 #include "desktop/tests/GuiTestSupport.h"
 #include "notifier/HotSyncNotification.h"
 #include "notifier/WindowMessageClient.h"
@@ -50,6 +52,7 @@ class Child {
   ~Child() { Kill(SIGKILL); }
 
   bool Running() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
 
   // The exit status, or -1 when it has not ended within `ms`.
   int Wait(int ms) {
@@ -221,6 +224,22 @@ TEST_F(DesktopProgramRun, AfterALoginUnderXTheNotifierRunsEveryEventThroughThePr
   while (Send(kWmInstanceQuery, 0) != 1 && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   ASSERT_EQ(Send(kWmInstanceQuery, 0), 1) << "the password did not open the data";
+
+  // A program of another session (its own runtime directory, so the single-instance
+  // lock cannot see the first) is refused the user that the first has open.
+  ::mkdir((dir_ + "/run2").c_str(), 0700);
+  setenv("XDG_RUNTIME_DIR", (dir_ + "/run2").c_str(), 1);
+  {
+    auto second = StartApp();
+    bool success = true;
+    EXPECT_EQ(second->OpenUserData(4242, "tiger", &success), kErrUserOpenElsewhere);
+    EXPECT_FALSE(success);
+    EXPECT_EQ(second->GetStore(), nullptr);
+    pid_t holder = 0;
+    EXPECT_EQ(UserDataLock().Acquire(DataPath(4242), &holder), kErrUserOpenElsewhere);
+    EXPECT_EQ(holder, program->Pid());
+  }
+  setenv("XDG_RUNTIME_DIR", (dir_ + "/run").c_str(), 1);
 
   // A whole HotSync, then one that ends abnormally, then event 4 and an unknown one.
   std::vector<std::uint8_t> before = ReadFile(DataPath(4242));

@@ -197,7 +197,7 @@ TEST_F(ProtectedUserStoreTest, AFileThatAppearedBeforeTheFirstSaveIsNotOverwritt
   // A HotSync wrote the file meanwhile, without the desktop having been asked to save.
   const std::vector<std::uint8_t> synced = ProtectedFileBytes(Spec("pw", "from the handheld"));
   ASSERT_TRUE(WriteBytes(missing_, synced));
-  EXPECT_EQ(current->Save(), kErrWrite);
+  EXPECT_EQ(current->Save(), kErrFileChanged);  // the reload then joins them
   EXPECT_EQ(ReadBytes(missing_), synced);
   EXPECT_EQ(StoredMemoText(*current->RecordAt(0)), "typed");
   current->SetDirty(false);  // the test gives the edit up

@@ -157,12 +157,9 @@ int HotSyncSession::IdentifyUser(HotSyncUser* user, std::int32_t* firstSync) {
     return Fail("cannot read the HotSync users of " + root_ + ": " + UsersResultMeaning(r),
                 kHotSyncExitFailed);
   }
-  if (identity.userId != user->id) {
-    r = SyncWriteUserId(HandheldIdentity{identity.userName, user->id});
-    if (r != kOk) {
-      return Fail("cannot give the handheld its user id: " + SyncFailure(r), kHotSyncExitFailed);
-    }
-  }
+  // The handheld learns its user id only once its HotSync has succeeded (GiveUserId):
+  // until then every attempt is the first HotSync of this handheld, whose memos are
+  // merged with the desktop's and never taken for deletions.
   return kHotSyncExitOk;
 }
 
@@ -255,6 +252,8 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
   }
   if (syncType == kSyncDoNothing) LogNote(conduitName + ": the HotSync action is Do Nothing.");
   notifier.Notify(NotifierLibrary::kEventEnded, user.id);
+  // A HotSync that did nothing has not brought the two sides together yet.
+  if (syncType != kSyncDoNothing) GiveUserId(user);
   if (syncType != kSyncDoNothing && unfinished.Clear(&error) != kOk) {
     Say("cannot remove " + unfinished.path() + " (" + error + "); the next HotSync compares every record");
   }
@@ -265,6 +264,14 @@ int HotSyncSession::SyncUser(const HotSyncUser& user, std::int32_t firstSync,
   WriteRunEntries(log, out_);
   Say("HotSync completed");
   return kHotSyncExitOk;
+}
+
+void HotSyncSession::GiveUserId(const HotSyncUser& user) {
+  HandheldIdentity identity;
+  if (SyncReadUserId(&identity) != kOk || identity.userId == user.id) return;
+  const Result r = SyncWriteUserId(HandheldIdentity{identity.userName, user.id});
+  // Nothing is lost: the next HotSync is again this handheld's first, and merges.
+  if (r != kOk) Say("cannot give the handheld its user id (" + SyncFailure(r) + "); the next HotSync merges again");
 }
 
 int HotSyncSession::Fail(const std::string& message, int status) {

@@ -35,14 +35,16 @@ class HotSyncSession {
   void SetAllowMassDelete(bool allow) { allowMassDelete_ = allow; }
 
  private:
-  // The desktop user of the attached handheld, made on its first HotSync; the
-  // handheld learns its user id when it had none. *firstSync tells the conduit which
+  // The desktop user of the attached handheld, made on its first HotSync (the
+  // handheld learns its user id when that HotSync has succeeded). *firstSync tells the conduit which
   // side is new (kFirstSyncNewDesktop, kFirstSyncNewHandheld, or 0). kHotSyncExitOk
   // or a failure status.
   int IdentifyUser(HotSyncUser* user, std::int32_t* firstSync);
   // Runs the HotSync for the user once the handheld is attached.
   int SyncUser(const HotSyncUser& user, std::int32_t firstSync,
                std::optional<std::int32_t> action);
+  // Gives the attached handheld the user's id once its HotSync has succeeded.
+  void GiveUserId(const HotSyncUser& user);
   // Writes a failure message: "hotsync: <message>".
   int Fail(const std::string& message, int status);
   // Writes a line of progress.

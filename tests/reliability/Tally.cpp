@@ -26,7 +26,34 @@ int& ScaleSetting() {
   return scale;
 }
 
+// The counts every line shows, then those shown only when something was found.
+void PrintCounts(const Counts& c) {
+  std::printf("memos lost %ld, duplicated %ld, resurrected %ld, archived twice %ld, key-mixed %ld, "
+              "not converged %ld",
+              c.lost, c.duplicated, c.resurrected, c.archivedTwice, c.keyMixed, c.notConverged);
+  if (c.garbled > 0) std::printf(", garbled %ld", c.garbled);
+  if (c.attributesWrong > 0) std::printf(", category, private flag or archive wrong %ld", c.attributesWrong);
+  if (c.falseSuccess > 0) std::printf(", success reported too early %ld", c.falseSuccess);
+}
+
 }  // namespace
+
+void Counts::Add(const Counts& o) {
+  lost += o.lost;
+  duplicated += o.duplicated;
+  resurrected += o.resurrected;
+  archivedTwice += o.archivedTwice;
+  keyMixed += o.keyMixed;
+  garbled += o.garbled;
+  attributesWrong += o.attributesWrong;
+  falseSuccess += o.falseSuccess;
+  notConverged += o.notConverged;
+}
+
+long Counts::Total() const {
+  return lost + duplicated + resurrected + archivedTwice + keyMixed + garbled + attributesWrong + falseSuccess +
+         notConverged;
+}
 
 Tally& Group(const std::string& name) {
   for (auto& [groupName, tally] : Groups()) {
@@ -39,26 +66,31 @@ Tally& Group(const std::string& name) {
 bool PrintSummary() {
   Tally total;
   for (const auto& [name, tally] : Groups()) {
-    std::printf("reliability: %s trials %ld, survived %ld, memos lost %ld, not converged %ld",
-                name.c_str(), tally->trials, tally->survived, tally->memosLost, tally->notConverged);
+    if (tally->trials == 0 && tally->skipped == 0) continue;  // none chosen for a replay
+    std::printf("reliability: %s trials %ld, survived %ld, faults survived %ld of %ld, ", name.c_str(),
+                tally->trials, tally->survived, tally->faults, tally->injected);
+    PrintCounts(tally->counts);
+    if (tally->skipped > 0) std::printf(", skipped %ld", tally->skipped);
     if (tally->leftovers > 0) {
       std::printf(", temporaries left %ld (still there after the next save %ld)", tally->leftovers,
                   tally->leftAfterSave);
     }
     if (tally->midRun > 0) std::printf(", killed mid-run %ld", tally->midRun);
-    if (tally->extraCopies > 0) std::printf(", extra copies %ld", tally->extraCopies);
     std::printf("\n");
     total.trials += tally->trials;
     total.survived += tally->survived;
-    total.memosLost += tally->memosLost;
-    total.notConverged += tally->notConverged;
+    total.faults += tally->faults;
+    total.injected += tally->injected;
+    total.skipped += tally->skipped;
+    total.counts.Add(tally->counts);
   }
-  std::printf("reliability: total trials %ld, survived %ld, memos lost %ld, not converged %ld "
-              "(scale %d, seed %llu)\n",
-              total.trials, total.survived, total.memosLost, total.notConverged, Scale(),
-              static_cast<unsigned long long>(Seed()));
+  std::printf("reliability: total trials %ld, survived %ld, ", total.trials, total.survived);
+  PrintCounts(total.counts);
+  std::printf(", faults survived %ld of %ld", total.faults, total.injected);
+  if (total.skipped > 0) std::printf(", skipped %ld", total.skipped);
+  std::printf(" (scale %d, seed %llu)\n", Scale(), static_cast<unsigned long long>(Seed()));
   std::fflush(stdout);
-  return total.memosLost == 0 && total.notConverged == 0 && total.survived == total.trials;
+  return total.counts.Total() == 0 && total.survived == total.trials;
 }
 
 int Scale() { return ScaleSetting(); }
@@ -83,7 +115,11 @@ std::uint64_t Seed() {
 }
 
 std::mt19937_64 Generator(const std::string& stream) {
-  return std::mt19937_64(Seed() ^ std::hash<std::string>{}(stream));
+  // std::hash is not the same from one library to the next; a replay needs the same
+  // stream on every machine, so the stream's name is folded in by hand (FNV-1a).
+  std::uint64_t hash = 1469598103934665603ULL;
+  for (unsigned char c : stream) hash = (hash ^ c) * 1099511628211ULL;
+  return std::mt19937_64(Seed() ^ hash);
 }
 
 }  // namespace tallimor::reliability

@@ -23,6 +23,8 @@
 
 #include "hotsync/users/UserData.h"
 #include "hotsync/users/UsersDocument.h"
+#include "tests/reliability/ChildProcess.h"
+#include "tests/reliability/MemoSides.h"
 #include "tests/reliability/Tally.h"
 #include "tests/reliability/World.h"
 
@@ -97,6 +99,13 @@ const std::vector<HandEdit> kEdits = {
     {"a line too long", "", "# " + std::string(6000, '=') + "\n", Outcome::kUnreadable, {}},
 };
 
+// The texts of a side's live memos, in their sorted order.
+std::vector<std::string> Texts(const SideMemos& side) {
+  std::vector<std::string> texts;
+  for (const Memo& memo : side.live) texts.push_back(memo.text);
+  return texts;
+}
+
 class UsersFileEdits : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -122,14 +131,9 @@ class UsersFileEdits : public ::testing::Test {
     std::fflush(stdout);
   }
 
-  static bool Step(const testing::ProcessResult& result, const std::string& what, std::string* error) {
-    if (result.status == 0) return true;
-    *error = what + " failed (status " + std::to_string(result.status) + "): " + result.out + result.err;
-    return false;
-  }
-  static testing::ProcessResult Handheld(const std::string& handheld, std::vector<std::string> arguments) {
+  static ChildResult Handheld(const std::string& handheld, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"--handheld", handheld});
-    return testing::RunProcess(TALLIMOR_HANDHELD_PROGRAM, arguments, std::string(kPassword) + "\n");
+    return ChildProcess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, std::string(kPassword) + "\n");
   }
   static bool MakeHandheld(const std::string& handheld, const std::string& user, const std::string& memo,
                            std::string* error) {
@@ -137,8 +141,8 @@ class UsersFileEdits : public ::testing::Test {
            Step(Handheld(handheld, {"create-db", "--password", "--hint", "pet"}), "create-db", error) &&
            Step(Handheld(handheld, {"add", memo}), "add", error);
   }
-  static testing::ProcessResult HotSync(const std::string& dir, const std::string& handheld) {
-    return testing::RunProcess(TALLIMOR_HOTSYNC_PROGRAM, {"--root", dir + "/root", "sync", "--handheld",
+  static ChildResult HotSync(const std::string& dir, const std::string& handheld) {
+    return ChildProcess::Run(TALLIMOR_HOTSYNC_PROGRAM, {"--root", dir + "/root", "sync", "--handheld",
                                                           dir + "/" + handheld, "--action", "fast"});
   }
   static bool Sync(const std::string& dir, const std::string& handheld, std::string* error) {
@@ -159,9 +163,10 @@ class UsersFileEdits : public ::testing::Test {
       const std::string record = entry.path().string() + "/Tallimor-Vexa/record.dat";
       if (!entry.is_directory() || !fs::exists(record)) continue;
       const bool hers = entry.path().filename() == hanakoDirectory;
-      const SideMemos memos = ReadDesktopMemos(record);
+      const SideMemos memos = ReadDesktopMemos(record, Keyring{});
       if (!memos.ok) *report += memos.error + "\n";
-      for (const std::string& text : memos.live) {
+      for (const Memo& memo : memos.live) {
+        const std::string& text = memo.text;
         if ((text.rfind("Hanako", 0) == 0) != hers) {
           ++mixed;
           *report += "\"" + text + "\" is in " + record + "\n";
@@ -219,7 +224,8 @@ class UsersFileEdits : public ::testing::Test {
   static bool Count(bool ok, long mixed, long orphaned) {
     Tally& tally = Group(kGroup);
     ++tally.trials;
-    tally.memosLost += mixed + orphaned;
+    tally.counts.lost += mixed + orphaned;  // a mixed or orphaned user is a lost one
+    if (!ok) ++tally.counts.notConverged;
     mixed_ += mixed;
     orphaned_ += orphaned;
     const bool survived = ok && mixed == 0 && orphaned == 0;
@@ -259,11 +265,11 @@ TEST_F(UsersFileEdits, NoEditMixesUsersOrOrphansOne) {
     ok &= (saved == kOk) == (edit.outcome == Outcome::kKept);
 
     // Taro's first HotSync, then Hanako's next one with a memo she added.
-    const testing::ProcessResult taro = HotSync(dir, "taro");
+    const ChildResult taro = HotSync(dir, "taro");
     ok &= (taro.status == 0) == (edit.outcome != Outcome::kUnreadable);
     std::string error;
     ok &= Step(Handheld(dir + "/hanako", {"add", kHanakoSecond}), "add", &error);
-    const testing::ProcessResult hanako = HotSync(dir, "hanako");
+    const ChildResult hanako = HotSync(dir, "hanako");
     ok &= (hanako.status == 0) == (edit.outcome == Outcome::kKept);
     if (edit.outcome != Outcome::kKept) {
       // Stopped with the file and the line to look at, and the file left as it was.
@@ -304,8 +310,8 @@ TEST_F(UsersFileEdits, NoEditMixesUsersOrOrphansOne) {
     }
     orphaned += OrphanedDirectories(dir, &report);
     if (edit.outcome == Outcome::kKept || !edit.whole) {
-      const SideMemos hers = ReadDesktopMemos(dir + "/root/SatoH/Tallimor-Vexa/record.dat");
-      ok &= hers.ok && hers.live == std::vector<std::string>({kHanakoFirst, kHanakoSecond});
+      const SideMemos hers = ReadDesktopMemos(dir + "/root/SatoH/Tallimor-Vexa/record.dat", Keyring{});
+      ok &= hers.ok && Texts(hers) == std::vector<std::string>({kHanakoFirst, kHanakoSecond});
     }
     if (!Count(ok, mixed, orphaned)) {
       ADD_FAILURE() << edit.what << ":\n" << report << error << "\nTaro: " << taro.err << "\nHanako: "
@@ -345,24 +351,24 @@ TEST_F(UsersFileEdits, AKilledFirstHotSyncLeavesNoDirectoryWithoutItsUser) {
         UserData(dir + "/root").AddUser("Taro Yamada", 0, &user);
         ::_exit(0);
       }
-      ASSERT_EQ(testing::WaitProcess(child), 128 + SIGKILL);
+      ASSERT_EQ(ChildProcess::Wait(child), 128 + SIGKILL);
       EXPECT_FALSE(fs::exists(dir + "/root/YamadaT"));
     } else {
       // Anywhere in the real program's run.
-      const pid_t pid = testing::StartProcess(
+      const pid_t pid = ChildProcess::Start(
           TALLIMOR_HOTSYNC_PROGRAM,
           {"--root", dir + "/root", "sync", "--handheld", dir + "/taro", "--action", "fast"});
       std::this_thread::sleep_for(std::chrono::microseconds(
           static_cast<long>(random() % static_cast<std::uint64_t>(runTime.count() + 1))));
       ::kill(pid, SIGKILL);
-      testing::WaitProcess(pid);
+      ChildProcess::Wait(pid);
     }
     long orphaned = OrphanedDirectories(dir, &report);  // right after the kill too
     bool ok = Step(HotSync(dir, "taro"), "the HotSync after the kill", &error) &&
               Step(HotSync(dir, "hanako"), "her HotSync", &error);
     orphaned += OrphanedDirectories(dir, &report);
-    const SideMemos his = ReadDesktopMemos(dir + "/root/YamadaT/Tallimor-Vexa/record.dat");
-    ok &= his.ok && his.live == std::vector<std::string>{kTaroFirst};
+    const SideMemos his = ReadDesktopMemos(dir + "/root/YamadaT/Tallimor-Vexa/record.dat", Keyring{});
+    ok &= his.ok && Texts(his) == std::vector<std::string>{kTaroFirst};
     const long mixed = MixedMemos(dir, "SatoH", &report);
     if (!Count(ok, mixed, orphaned)) {
       ADD_FAILURE() << report << error << his.error << "\n" << ReadText(dir + "/root/users.ini");

@@ -1,4 +1,4 @@
-// Making, copying and running the worlds of the whole-program trials.
+// Making, copying, reading and running the worlds of the whole-program trials.
 #include "tests/reliability/World.h"
 
 #include <stdlib.h>
@@ -35,76 +35,110 @@ const char* const kDesktopAdded = "added on the desktop";
 const char* const kBothHandheld = "the handheld's side of a conflict";
 const char* const kBothDesktop = "the desktop's side of a conflict";
 
-testing::ProcessResult HandheldTool(const World& world, std::vector<std::string> arguments) {
-  arguments.insert(arguments.begin(), {"--handheld", world.handheld()});
-  return testing::RunProcess(TALLIMOR_HANDHELD_PROGRAM, arguments, std::string(kPassword) + "\n");
+std::string DescribeSide(const SideMemos& side) {
+  if (!side.ok) return side.error;
+  std::string text = Join(side.live);
+  if (!side.pending.empty()) text += "; marked deleted or archived " + Join(side.pending);
+  return text;
 }
 
-bool Step(const testing::ProcessResult& result, const std::string& what, std::string* error) {
+}  // namespace
+
+bool WorldMemos::operator==(const WorldMemos& other) const {
+  return desktop == other.desktop && handheld == other.handheld && archives == other.archives &&
+         archiveError == other.archiveError && hasSetAside == other.hasSetAside && setAside == other.setAside;
+}
+
+std::string WorldMemos::Describe() const {
+  std::string text = "  desktop: " + DescribeSide(desktop) + "\n  handheld: " + DescribeSide(handheld) +
+                     "\n  archives:";
+  for (const ArchivedMemo& archived : archives) text += " " + archived.file + " " + archived.memo.Describe();
+  if (!archiveError.empty()) text += " (unreadable: " + archiveError + ")";
+  if (hasSetAside) text += "\n  record.OLD: " + DescribeSide(setAside);
+  return text;
+}
+
+WorldMemos ReadWorld(const World& world, const Keyring& keys) {
+  WorldMemos memos;
+  memos.desktop = ReadDesktopMemos(world.recordFile(), keys);
+  memos.handheld = ReadHandheldMemos(world.handheld(), keys);
+  memos.archives = ReadArchives(world.desktopDirectory(), keys, &memos.archiveError);
+  memos.hasSetAside = fs::exists(world.setAsideFile());
+  if (memos.hasSetAside) {
+    memos.setAside = ReadKeptAside(world.setAsideFile(), keys);
+    // What was kept aside counts whatever marks it carries.
+    memos.setAside.live.insert(memos.setAside.live.end(), memos.setAside.pending.begin(),
+                               memos.setAside.pending.end());
+    memos.setAside.pending.clear();
+    std::sort(memos.setAside.live.begin(), memos.setAside.live.end());
+  }
+  return memos;
+}
+
+void PrepareEnvironment() {
+  setenv("TALLIMOR_CONDUIT", TALLIMOR_CONDUIT_LIBRARY, 1);
+  setenv("TALLIMOR_NOTIFIER", "", 1);  // no desktop program to ask
+  for (const char* variable : {"TALLIMOR_HOTSYNC_ROOT", "TALLIMOR_SYNC_FAULT", "TALLIMOR_HOTSYNC_LOG",
+                               "TALLIMOR_HANDHELD", "TALLIMOR_DISK_FAULT", "LD_PRELOAD"}) {
+    unsetenv(variable);
+  }
+  ChildProcess::CaptureBaseEnvironment();
+}
+
+ChildResult HandheldTool(const World& world, std::vector<std::string> arguments, const std::string& input) {
+  arguments.insert(arguments.begin(), {"--handheld", world.handheld()});
+  // The tool is not under test here: no leak scan.
+  return ChildProcess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, input, RunEnvironment({"", true, {}}));
+}
+
+std::string AddedId(const ChildResult& added) { return added.out.substr(0, added.out.find_first_of(" \n")); }
+
+bool Step(const ChildResult& result, const std::string& what, std::string* error) {
   if (result.status == 0) return true;
   *error = what + " failed (status " + std::to_string(result.status) + "): " + result.err;
   return false;
 }
 
-// The desktop's changes, made as the desktop program makes them: through the
-// protected record store, marking what changed for the next HotSync.
-bool ChangeDesktop(const World& world, std::string* error) {
-  CProtectedRecordFile file(world.recordFile(), kPassword);
+bool ChangeDesktop(const World& world, const std::string& password, const DesktopChanges& changes,
+                   std::string* error) {
+  CProtectedRecordFile file(world.recordFile(), password.c_str());
   if (file.Load() != kOk) {
     *error = "cannot load " + world.recordFile();
     return false;
   }
   std::map<std::string, std::int32_t> indexOf;
   for (CPRecord* record = file.FirstRecord(); record != nullptr; record = file.NextRecord()) {
-    indexOf[std::string(StoredMemoText(*record))] = record->Index();
+    if (!record->IsDeleted()) indexOf[std::string(StoredMemoText(*record))] = record->Index();
   }
-  for (const char* text : {"edited later on the desktop", "deleted later on the desktop",
-                           "edited later on both sides"}) {
-    if (indexOf.count(text) == 0) {
-      *error = std::string("the desktop file lacks \"") + text + "\"";
+  for (const auto& [from, to] : changes.edits) {
+    if (indexOf.count(from) == 0) {
+      *error = "the desktop file lacks \"" + from + "\"";
+      return false;
+    }
+    if (StoreMemo(*file.RecordAt(indexOf[from]), to) != kOk || file.MarkModified(indexOf[from], true) != kOk) {
+      *error = "cannot edit \"" + from + "\"";
       return false;
     }
   }
-  bool ok = StoreMemo(*file.RecordAt(indexOf["edited later on the desktop"]), kDesktopEdited) == kOk &&
-            file.MarkModified(indexOf["edited later on the desktop"], true) == kOk &&
-            StoreMemo(*file.RecordAt(indexOf["edited later on both sides"]), kBothDesktop) == kOk &&
-            file.MarkModified(indexOf["edited later on both sides"], true) == kOk &&
-            file.MarkDeleted(indexOf["deleted later on the desktop"], true) == kOk;
-  CPRecord* added = file.AddEmptyRecord();
-  ok = ok && added != nullptr && StoreMemo(*added, kDesktopAdded) == kOk;
-  if (ok) added->SetCategory(0);
-  if (!ok || file.Save() != kOk) {
-    *error = "cannot change " + world.recordFile();
+  for (const std::string& text : changes.deleted) {
+    if (indexOf.count(text) == 0 || file.MarkDeleted(indexOf[text], true) != kOk) {
+      *error = "cannot delete \"" + text + "\" on the desktop";
+      return false;
+    }
+  }
+  for (const std::string& text : changes.added) {
+    CPRecord* added = file.AddEmptyRecord();
+    if (added == nullptr || StoreMemo(*added, text) != kOk) {
+      *error = "cannot add \"" + text + "\" on the desktop";
+      return false;
+    }
+    added->SetCategory(changes.category);
+  }
+  if (file.Save() != kOk) {
+    *error = "cannot save " + world.recordFile();
     return false;
   }
   return true;
-}
-
-}  // namespace
-
-bool WorldMemos::operator==(const WorldMemos& other) const {
-  return desktop.live == other.desktop.live && desktop.archived == other.desktop.archived &&
-         handheld.live == other.handheld.live && handheld.archived == other.handheld.archived;
-}
-
-std::string WorldMemos::Describe() const {
-  std::string text = "desktop: ";
-  text += desktop.ok ? Join(desktop.live) + "; archived " + Join(desktop.archived) : desktop.error;
-  text += "\nhandheld: ";
-  text += handheld.ok ? Join(handheld.live) + "; archived " + Join(handheld.archived) : handheld.error;
-  return text;
-}
-
-WorldMemos ReadWorld(const World& world) {
-  return {ReadDesktopMemos(world.recordFile()), ReadHandheldMemos(world.handheld())};
-}
-
-void PrepareEnvironment() {
-  setenv("TALLIMOR_CONDUIT", TALLIMOR_CONDUIT_LIBRARY, 1);
-  setenv("TALLIMOR_NOTIFIER", "", 1);  // no desktop program to ask
-  for (const char* variable : {"TALLIMOR_HOTSYNC_ROOT", "TALLIMOR_SYNC_FAULT", "TALLIMOR_HOTSYNC_LOG"}) {
-    unsetenv(variable);
-  }
 }
 
 bool MakeTemplateWorld(const std::string& dir, std::string* error) {
@@ -120,11 +154,11 @@ bool MakeTemplateWorld(const std::string& dir, std::string* error) {
   for (const auto& [key, text] : kFirstMemos) {
     std::vector<std::string> arguments = {"add", text};
     if (key == "work") arguments = {"add", "--category", "1", text};
-    const testing::ProcessResult added = HandheldTool(world, arguments);
+    const ChildResult added = HandheldTool(world, arguments);
     if (!Step(added, "add", error)) return false;
-    idOf[key] = added.out.substr(0, added.out.find_first_of(" \n"));
+    idOf[key] = AddedId(added);
   }
-  if (!Step(RunHotSync(world, "fast"), "the first HotSync", error)) return false;
+  if (!Step(RunPlainHotSync(world, "fast"), "the first HotSync", error)) return false;
 
   if (!Step(HandheldTool(world, {"edit", idOf["hh-edit"], kHandheldEdited}), "edit", error) ||
       !Step(HandheldTool(world, {"edit", idOf["both"], kBothHandheld}), "edit", error) ||
@@ -134,7 +168,11 @@ bool MakeTemplateWorld(const std::string& dir, std::string* error) {
       !Step(HandheldTool(world, {"add", "--private", kHandheldAddedPrivate}), "add", error)) {
     return false;
   }
-  return ChangeDesktop(world, error);
+  DesktopChanges changes;
+  changes.edits = {{"edited later on the desktop", kDesktopEdited}, {"edited later on both sides", kBothDesktop}};
+  changes.deleted = {"deleted later on the desktop"};
+  changes.added = {kDesktopAdded};
+  return ChangeDesktop(world, kPassword, changes, error);
 }
 
 World CopyWorld(const World& from, const std::string& dir) {
@@ -144,39 +182,44 @@ World CopyWorld(const World& from, const std::string& dir) {
   return World{dir};
 }
 
-std::vector<std::string> TemplateTexts() {
-  std::vector<std::string> texts;
-  for (const auto& memo : kFirstMemos) texts.push_back(memo.second);
-  for (const char* text : {kHandheldEdited, kHandheldAdded, kHandheldAddedPrivate, kDesktopEdited,
-                           kDesktopAdded, kBothHandheld, kBothDesktop}) {
-    texts.push_back(text);
-  }
-  std::sort(texts.begin(), texts.end());
+const std::set<std::string>& TemplateTexts() {
+  static const std::set<std::string> texts = [] {
+    std::set<std::string> all;
+    for (const auto& memo : kFirstMemos) all.insert(memo.second);
+    for (const char* text : {kHandheldEdited, kHandheldAdded, kHandheldAddedPrivate, kDesktopEdited,
+                             kDesktopAdded, kBothHandheld, kBothDesktop}) {
+      all.insert(text);
+    }
+    return all;
+  }();
   return texts;
 }
 
-testing::ProcessResult RunHotSync(const World& world, const std::string& action, const std::string& fault,
-                                  Run run) {
-  if (!fault.empty()) setenv("TALLIMOR_SYNC_FAULT", fault.c_str(), 1);
-  const char* asan = std::getenv("ASAN_OPTIONS");
-  const std::string kept = asan != nullptr ? asan : "";
-  if (run == Run::kPlain) setenv("ASAN_OPTIONS", (kept + (kept.empty() ? "" : ":") + "detect_leaks=0").c_str(), 1);
-  testing::ProcessResult result = testing::RunProcess(
-      TALLIMOR_HOTSYNC_PROGRAM,
-      {"--root", world.root(), "sync", "--handheld", world.handheld(), "--action", action});
-  if (asan != nullptr) {
-    setenv("ASAN_OPTIONS", kept.c_str(), 1);
-  } else {
-    unsetenv("ASAN_OPTIONS");
+Environment RunEnvironment(const RunOptions& options) {
+  Environment environment = options.extra;
+  if (!options.fault.empty()) environment.push_back({"TALLIMOR_SYNC_FAULT", options.fault});
+  if (options.plain) {
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    const std::string kept = asan != nullptr ? asan : "";
+    environment.push_back({"ASAN_OPTIONS", kept + (kept.empty() ? "" : ":") + "detect_leaks=0"});
   }
-  unsetenv("TALLIMOR_SYNC_FAULT");
-  return result;
+  return environment;
+}
+
+std::vector<std::string> HotSyncArguments(const World& world, const std::string& action) {
+  return {"--root", world.root(), "sync", "--handheld", world.handheld(), "--action", action};
+}
+
+ChildResult RunHotSync(const World& world, const std::string& action, const RunOptions& options) {
+  return ChildProcess::Run(TALLIMOR_HOTSYNC_PROGRAM, HotSyncArguments(world, action), "", RunEnvironment(options));
+}
+
+ChildResult RunPlainHotSync(const World& world, const std::string& action) {
+  return RunHotSync(world, action, {"", true, {}});
 }
 
 pid_t StartHotSync(const World& world, const std::string& action) {
-  return testing::StartProcess(
-      TALLIMOR_HOTSYNC_PROGRAM,
-      {"--root", world.root(), "sync", "--handheld", world.handheld(), "--action", action});
+  return ChildProcess::Start(TALLIMOR_HOTSYNC_PROGRAM, HotSyncArguments(world, action));
 }
 
 }  // namespace tallimor::reliability

@@ -98,9 +98,9 @@ class RecordFileWriter : public Writer {
     return false;
   }
   bool Read(std::vector<std::string>* items, std::string* error) override {
-    const SideMemos memos = ReadDesktopMemos(path_);
+    const SideMemos memos = ReadDesktopMemos(path_, Keyring{});
     *error = memos.error;
-    *items = memos.live;
+    *items = Texts(memos.live);
     return memos.ok;
   }
   std::string Directory() const override { return fs::path(path_).parent_path(); }
@@ -136,9 +136,9 @@ class MemoDatabaseWriter : public Writer {
     return handheld_->SaveDatabase(kMemoDatabase, memos->database(), error) == kSyncErrNone;
   }
   bool Read(std::vector<std::string>* items, std::string* error) override {
-    const SideMemos memos = ReadHandheldMemos(directory_);
+    const SideMemos memos = ReadHandheldMemos(directory_, Keyring{});
     *error = memos.error;
-    *items = memos.live;
+    *items = Texts(memos.live);
     return memos.ok;
   }
   std::string Directory() const override { return directory_; }
@@ -209,7 +209,6 @@ class UsersWriter : public Writer {
 class WriterKills : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    PrepareEnvironment();
     char pattern[] = "/tmp/tallimor-reliability-writers-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     base_ = pattern;
@@ -230,6 +229,7 @@ class WriterKills : public ::testing::Test {
     const long trials = 60L * Scale();
     for (long trial = 0; trial < trials; ++trial) {
       ++tally.trials;
+      ++tally.injected;
       int progress[2];
       ASSERT_EQ(pipe2(progress, O_CLOEXEC), 0);
       const pid_t pid = fork();
@@ -261,7 +261,7 @@ class WriterKills : public ::testing::Test {
       const bool read = writer.Read(&items, &error);
       const long found = read ? writer.VersionOf(items) : -1;
       if (found != returned && found != returned + 1) {
-        tally.memosLost += static_cast<long>(VersionItems(returned).size());
+        tally.counts.lost += static_cast<long>(VersionItems(returned).size());
         ADD_FAILURE() << group << " trial " << trial << ": after version " << returned
                       << " had been saved the file holds "
                       << (read ? (found < 0 ? "no whole version: " + Join(items) : "version " + std::to_string(found))
@@ -279,7 +279,7 @@ class WriterKills : public ::testing::Test {
       std::vector<std::string> again;
       if (!writer.Open(&error) || !writer.Save(current, &error) || !writer.Read(&again, &error) ||
           writer.VersionOf(again) != current) {
-        ++tally.memosLost;
+        ++tally.counts.lost;
         ADD_FAILURE() << group << " trial " << trial << ": saving after the kill failed: " << error;
         return;
       }
@@ -288,6 +288,7 @@ class WriterKills : public ::testing::Test {
         fs::remove(path);  // keeps the directory small
       }
       ++tally.survived;
+      ++tally.faults;
     }
   }
 

@@ -194,6 +194,29 @@ TEST_F(HotSyncCommand, FailedHotSyncIsFollowedByASlowOneThatConverges) {
             std::string::npos);
 }
 
+TEST_F(HotSyncCommand, AResetHandheldWhoseFirstHotSyncFailsIsMergedByTheNextOne) {
+  MakeHandheld();
+  ASSERT_EQ(Sync().status, 0);
+  // The handheld is reset and given the same user name; it has one memo of its own.
+  std::filesystem::remove_all(handheld_);
+  MakeHandheld();
+  ASSERT_EQ(Handheld({"add", "typed on the reset handheld"}).status, 0);
+
+  setenv("TALLIMOR_SYNC_FAULT", "call=6,kind=comm", 1);
+  EXPECT_EQ(Sync().status, 1);
+  unsetenv("TALLIMOR_SYNC_FAULT");
+  // Until a HotSync of it succeeds, the handheld has not learnt its user id: the next
+  // HotSync is again its first, and merges rather than deleting the desktop's memos.
+  EXPECT_EQ(ReadFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
+  const ProcessResult next = Sync();
+  ASSERT_EQ(next.status, 0) << next.err;
+  EXPECT_NE(next.out.find("First HotSync of this Palm organizer"), std::string::npos) << next.out;
+  EXPECT_NE(ReadFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
+  const std::vector<std::string> expected = {"first memo", "typed on the reset handheld", "work memo"};
+  EXPECT_EQ(DesktopMemos(), expected);
+  EXPECT_EQ(HandheldMemos(), expected);
+}
+
 TEST_F(HotSyncCommand, DesktopOverwritesHandheldForOneRun) {
   MakeHandheld();
   ASSERT_EQ(Sync().status, 0);
