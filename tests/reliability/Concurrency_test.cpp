@@ -11,6 +11,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <set>
@@ -113,13 +114,34 @@ struct TrialModel {
   Memo unfiledHandheld_;
 };
 
+// The processes that have `path` open, with their command lines: whoever held a file
+// that could not be read.
+std::string Holders(const std::string& path) {
+  std::string found;
+  std::error_code error;
+  for (const fs::directory_entry& process : fs::directory_iterator("/proc", error)) {
+    std::error_code inner;
+    for (const fs::directory_entry& fd : fs::directory_iterator(process.path() / "fd", inner)) {
+      std::error_code link;
+      if (fs::read_symlink(fd.path(), link).string().rfind(path, 0) != 0) continue;
+      std::ifstream command(process.path() / "cmdline");
+      std::string line;
+      std::getline(command, line);
+      std::replace(line.begin(), line.end(), '\0', ' ');
+      found += " [" + process.path().filename().string() + " " + fd.path().filename().string() + ": " + line + "]";
+    }
+  }
+  return found.empty() ? "no process" : found;
+}
+
 // After the clean HotSyncs both sides must hold the same memos, with the same categories
 // and private flags, whatever each holds compared with the model.
 void CheckSidesAgree(Trial& trial, const World& world, const Judging& judging) {
   const WorldMemos settled = ReadWorld(world, judging.keys);
   if (settled.desktop.ok && settled.handheld.ok && settled.desktop.live == settled.handheld.live) return;
   ++trial.counts().neverAgreed;
-  trial.Fail("after two further HotSyncs the sides still differ:\n" + settled.Describe());
+  trial.Fail("after two further HotSyncs the sides still differ:\n" + settled.Describe() +
+             (settled.desktop.ok ? "" : "\n  record.dat was open in: " + Holders(world.recordFile())));
   trial.Describe(settled.Describe());
 }
 
