@@ -145,9 +145,18 @@ void CheckSidesAgree(Trial& trial, const World& world, const Judging& judging) {
   trial.Describe(settled.Describe());
 }
 
-// A run or command refused because the other program held the handheld says who held it.
-bool RefusedAsBusy(const ChildResult& result, const std::string& holder) {
-  return result.status == 1 && result.err.find("in use by " + holder + " (process") != std::string::npos;
+// True when `result` is a run or command refused because another program held the
+// handheld, counted as refused. The refusal must name the holder, `holder`, with its
+// process: a user told "another program" (or a program long gone) cannot tell what to
+// wait for, so a refusal naming anyone else fails the trial.
+bool Refused(Trial& trial, const ChildResult& result, const std::string& holder, const std::string& what) {
+  if (result.status != 1 || result.err.find("is in use by ") == std::string::npos) return false;
+  trial.CountRefused();
+  if (result.err.find("in use by " + holder + " (process") == std::string::npos) {
+    trial.Fail(what + " was refused while " + holder + " held the handheld, but named another holder: " +
+               result.err.substr(0, 400));
+  }
+  return true;
 }
 
 std::string Shown(const ChildResult& result) {
@@ -193,17 +202,37 @@ DesktopChanges DesktopTrialChanges(long n, TrialModel& model) {
   return changes;
 }
 
-// The desktop's changes, saved: what the world must hold afterwards.
-void DesktopSaved(const DesktopChanges& changes, TrialModel& model) {
-  model.Add(changes.added.front());
-  model.Edit(changes.edits.front().first, changes.edits.front().second);
-  model.Delete(changes.deleted.front());
+// The end of a desktop trial: the HotSync `run` may have been refused (status 1) when the
+// desktop held record.dat; the desktop's changes must be kept when it reported them saved.
+void JudgeDesktopTrial(Trial& trial, const World& world, const DesktopChanges& changes, TrialModel& model,
+                       const ChildResult& run, const DesktopSaveOutcome& saved) {
+  trial.CountRefused(saved.Refused());
+  if (run.status == 1) {
+    trial.CountRefused();
+  } else if (run.status != 0) {
+    trial.Fail("the HotSync ended with " + Shown(run));
+  }
+  if (saved.saved) {
+    model.Add(changes.added.front());
+    model.Edit(changes.edits.front().first, changes.edits.front().second);
+    model.Delete(changes.deleted.front());
+  } else {
+    trial.Fail("the desktop never saved: " + saved.error);
+  }
+  RecoverAndJudge(trial, world, model.judging);
+  CheckSidesAgree(trial, world, model.judging);
+  if (!trial.Survived()) {
+    trial.Fail("what happened: the HotSync ended with " + Shown(run) + "; the desktop saved " +
+               (saved.saved ? "" : "nothing ") + "after " + std::to_string(saved.heldLoads) + " loads and " +
+               std::to_string(saved.heldSaves) + " saves refused as held, " + std::to_string(saved.changedSaves) +
+               " as changed");
+  }
 }
 
 TEST_F(Concurrency, DesktopSaveDuringHotSync) {
   TrialPool pool("concurrent desktop save", true);
   // The desktop program holds record.dat (it is loading or saving) at the moment the
-  // HotSync opens it, and lets it go at once: the HotSync may fail, but must never take
+  // HotSync locks it, and lets it go at once: the HotSync may fail, but must never take
   // the held file for a missing one. So that no timing decides where it lands, the
   // refusal is made by failing that one lock of the file (the first, second, ... of the
   // run) as a lock another program holds fails.
@@ -219,20 +248,8 @@ TEST_F(Concurrency, DesktopSaveDuringHotSync) {
            "match=" + world.recordFile() + ",after=" + std::to_string(locks) + ",errno=EACCES,ops=lock,once"}};
       trial.CountOverlap();
       const ChildResult run = RunHotSync(world, kAction, {"", true, heldOnce});
-      if (run.status == 1) {
-        trial.CountRefused();
-      } else if (run.status != 0) {
-        trial.Fail("the HotSync ended with " + Shown(run));
-      }
       const DesktopSaveOutcome saved = DesktopProgram(world, kPassword).Save(changes, [] { return false; });
-      if (saved.saved) {
-        DesktopSaved(changes, model);
-      } else {
-        trial.Fail("the desktop never saved: " + saved.error);
-      }
-      RecoverAndJudge(trial, world, model.judging);
-      CheckSidesAgree(trial, world, model.judging);
-      if (!trial.Survived()) trial.Fail("what happened: the HotSync ended with " + Shown(run));
+      JudgeDesktopTrial(trial, world, changes, model, run, saved);
     });
   }
   std::mt19937_64 random = Generator("concurrent desktop save");
@@ -251,24 +268,7 @@ TEST_F(Concurrency, DesktopSaveDuringHotSync) {
       const DesktopSaveOutcome saved =
           DesktopProgram(world, kPassword).Save(changes, [&sync] { return sync.Running(); });
       const ChildResult run = sync.Join();
-      trial.CountRefused(saved.Refused());
-      if (run.status != 0) {
-        // The HotSync may find record.dat held by the desktop's load or save.
-        if (run.status != 1) trial.Fail("the HotSync ended with " + Shown(run));
-        trial.CountRefused();
-      }
-      const std::string happened = "the HotSync ended with " + Shown(run) + "; the desktop saved " +
-                                   (saved.saved ? "" : "nothing ") + "after " + std::to_string(saved.heldLoads) +
-                                   " loads and " + std::to_string(saved.heldSaves) + " saves refused as held, " +
-                                   std::to_string(saved.changedSaves) + " as changed";
-      if (saved.saved) {
-        DesktopSaved(changes, model);
-      } else {
-        trial.Fail("the desktop never saved: " + saved.error);
-      }
-      RecoverAndJudge(trial, world, model.judging);
-      CheckSidesAgree(trial, world, model.judging);
-      if (!trial.Survived()) trial.Fail("what happened: " + happened);
+      JudgeDesktopTrial(trial, world, changes, model, run, saved);
     });
   }
   pool.Run();
@@ -331,20 +331,16 @@ TEST_F(Concurrency, HandheldEditsDuringHotSync) {
           if (command == Command::kAdd) model.Add(added);
           if (command == Command::kEdit) model.Edit(kEditedMemo, edited);
           if (command == Command::kDelete) model.Delete(kDeletedMemo);
-        } else if (RefusedAsBusy(result, "hotsync")) {
-          trial.CountRefused();
         } else {
-          trial.Fail("tallimor-handheld " + std::string(command == Command::kAdd    ? "add"
-                                                        : command == Command::kEdit ? "edit"
-                                                                                    : "delete") +
-                     " ended with " + Shown(result));
+          const std::string what = "tallimor-handheld " + std::string(command == Command::kAdd    ? "add"
+                                                                      : command == Command::kEdit ? "edit"
+                                                                                                  : "delete");
+          if (!Refused(trial, result, "hotsync", what)) trial.Fail(what + " ended with " + Shown(result));
         }
       }
       // The HotSync is refused as well when a command held the handheld as it started.
       const ChildResult run = sync.Join();
-      if (RefusedAsBusy(run, "tallimor-handheld")) {
-        trial.CountRefused();
-      } else if (run.status != 0) {
+      if (run.status != 0 && !Refused(trial, run, "tallimor-handheld", "the HotSync")) {
         trial.Fail("the HotSync ended with " + Shown(run));
       }
       RecoverAndJudge(trial, world, model.judging);
@@ -373,9 +369,7 @@ TEST_F(Concurrency, SecondHotSyncDuringHotSync) {
       for (const auto& [what, run] : {std::pair{"first", firstRun}, std::pair{"second", second}}) {
         if (run.status == 0) {
           ++done;
-        } else if (RefusedAsBusy(run, "hotsync")) {
-          trial.CountRefused();
-        } else {
+        } else if (!Refused(trial, run, "hotsync", std::string("the ") + what + " HotSync")) {
           trial.Fail(std::string("the ") + what + " HotSync ended with " + Shown(run));
         }
       }
