@@ -9,10 +9,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <cstdio>
 #include <ctime>
+#include <vector>
 
 #include "conduit/CPDesktopDatabase.h"
+#include "conduit/KeptAsideFile.h"
 #include "conduit/SyncTypes.h"
+#include "hotsync/pdb/PdbFile.h"  // kPalmEpochOffset
 #include "store/CPRecord.h"
 #include "store/FileDirectory.h"
 #include "store/RecordFileFormat.h"
@@ -20,8 +24,6 @@
 namespace tallimor {
 namespace {
 
-// Seconds from 1904-01-01, the Palm epoch, to 1970-01-01.
-constexpr std::uint64_t kPalmEpochOffset = 2082844800u;
 // Where a record file's header keeps its last backup date.
 constexpr std::size_t kBackupDateAt = 68;
 
@@ -125,10 +127,48 @@ Result DesktopJournal::RollForward() {
     desktop.CloseHandle();
     return CPDesktopDatabase::CopyWhole(path_, desktopPath_, false) ? kOk : kErrWrite;
   }
-  const Result merged = MergeLaterChanges(desktop, journal);
+  // Under another password (the interrupted HotSync brought the handheld's new one)
+  // the desktop's changes cannot join the journal's memos: they are kept aside with
+  // the others of that HotSync, enciphered as they are.
+  const InfoBlock* desktopInfo = desktop.AppInfo();
+  const InfoBlock* journalInfo = journal.AppInfo();
+  const bool sameKey =
+      desktopInfo == nullptr || journalInfo == nullptr ||
+      KeptAsideFile::DigestOf(desktopInfo->Data(), desktopInfo->Used()) ==
+          KeptAsideFile::DigestOf(journalInfo->Data(), journalInfo->Used());
+  const Result merged = sameKey ? MergeLaterChanges(desktop, journal) : KeepLaterChangesAside(desktop, journal);
   if (merged != kOk) return merged;
   journal.CloseHandle();
   return journal.WriteOver(desktop, StoredFlagsPolicy::kFromRecord);
+}
+
+Result DesktopJournal::KeepLaterChangesAside(CPDesktopDatabase& desktop, CPDesktopDatabase& journal) {
+  std::vector<CPRecord> changed;
+  for (std::int32_t slot = 0; slot < desktop.HighWaterMark(); ++slot) {
+    const CPRecord* later = desktop.RecordAt(slot);
+    if (later == nullptr || later->Status() == 0 || (later->IsDeleted() && !later->IsArchived())) continue;
+    changed.push_back(*later);
+  }
+  if (changed.empty()) return kOk;
+  const InfoBlock& info = *desktop.AppInfo();
+  DbBlockInfo block;
+  const std::string name = info.Name();
+  std::snprintf(block.name, sizeof block.name, "%s", name.c_str());
+  block.data = const_cast<std::uint8_t*>(info.Data());
+  block.bytesRead = static_cast<std::uint16_t>(info.Used());
+  block.bufferSize = block.bytesRead;
+  block.reserved = info.Reserved();
+  DbDescriptor database{};
+  if (const RecordFileHeader* header = journal.Header()) {
+    std::snprintf(database.name, sizeof database.name, "%s", header->name);
+    database.flags = header->flags;
+    database.type = header->type;
+    database.creator = header->creator;
+  }
+  const std::size_t slash = desktopPath_.rfind('/');
+  const std::string directory = slash == std::string::npos ? std::string(".") : desktopPath_.substr(0, slash);
+  std::string kept;
+  return KeptAsideFile(directory, desktopPath_.substr(slash + 1)).Keep(block, database, changed, &kept);
 }
 
 Result DesktopJournal::MergeLaterChanges(CPDesktopDatabase& desktop, CPDesktopDatabase& journal) {

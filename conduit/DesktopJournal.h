@@ -39,7 +39,8 @@
 //     the journal is removed. The desktop program may have saved record.dat after
 //     the interrupted HotSync: the changes it marked there (new, edited, deleted,
 //     archived memos) are put on top of the journal, except those the journal holds
-//     already, which that HotSync carried.
+//     already, which that HotSync carried; when that HotSync brought a new password,
+//     they join the memos kept aside under the old one instead (KeptAsideFile.h).
 //   - a journal whose mark the handheld does not carry (or no handheld database, or a
 //     journal that cannot be read): the handheld never committed; roll back: the
 //     journal is removed and record.dat is the state before that HotSync, which the
@@ -96,6 +97,9 @@ class DesktopJournal {
   // Puts the changes `desktop` marks, and `journal` does not hold yet, on top of
   // `journal` (see above).
   static Result MergeLaterChanges(CPDesktopDatabase& desktop, CPDesktopDatabase& journal);
+  // The same when the two are under different passwords: `desktop`'s changes go to
+  // the memos kept aside (KeptAsideFile.h) instead, which hold each memo once.
+  Result KeepLaterChangesAside(CPDesktopDatabase& desktop, CPDesktopDatabase& journal);
 
  private:
   // Makes the desktop file the journal's contents with the desktop program's later
