@@ -1,6 +1,6 @@
 // Atomic replacement of a file: temporary beside the target, fsync, rename, and an
 // fsync of the directory so that the rename itself survives a crash.
-#include "hotsync/pdb/AtomicFile.h"
+#include "store/AtomicFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
