@@ -24,7 +24,7 @@
 #include <functional>
 
 #include "conduit/CActionDlg.h"
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "conduit/tests/ActionDialogDriver.h"
 #include "conduit/tests/UrlRecorder.h"
 

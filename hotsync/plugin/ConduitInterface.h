@@ -1,8 +1,9 @@
-// What the HotSync manager and the conduit library libTallimorC.so exchange: the
+// What the HotSync manager and a conduit library such as libTallimorC.so exchange: the
 // records of the configuration calls, laid out byte for byte as the manager lays them
 // out, the manager's conduit error numbers, and the six exports as a manager looks
-// them up with dlsym. The conduit implements them (ConduitEntry.cpp); the `hotsync`
-// program calls them.
+// them up with dlsym. It is the platform's header, so a conduit depends on the platform
+// and never the other way round; conduit/ConduitEntry.cpp implements the exports and
+// the `hotsync` program calls them.
 #pragma once
 
 #include <cstddef>
