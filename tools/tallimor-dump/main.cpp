@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "store/ResultCodes.h"
 #include "tools/common/Invocation.h"
 #include "tools/common/PasswordPrompt.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "hotsync/handheld/HandheldDatabase.h"
 #include "tools/common/ArgumentText.h"
 #include "tools/common/CommandHelp.h"

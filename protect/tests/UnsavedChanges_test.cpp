@@ -3,7 +3,7 @@
 // top of it (UnsavedChanges). The "other program" is a second store on the same file,
 // as another Tallimor would be, or bytes written by the independent file writer, as a
 // HotSync leaves them. Every scenario checks the file afterwards memo by memo.
-#include "desktop/UnsavedChanges.h"
+#include "protect/UnsavedChanges.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
+#include "protect/tests/ProtectedFileWriter.h"
 #include "store/LockedFile.h"
 
 namespace tallimor {

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/UserStore.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/UserStore.h"
+#include "protect/tests/ProtectedFileWriter.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "store/CPCategory.h"
 #include "store/ResultCodes.h"
 

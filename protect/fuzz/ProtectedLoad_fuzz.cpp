@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/UserStore.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/UserStore.h"
 
 namespace {
 

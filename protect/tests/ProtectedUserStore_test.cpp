@@ -2,7 +2,7 @@
 // a switch writes the old store back before the new one reads, a missing file is made
 // by the first save that has memos to write, and a file read only in part is never
 // saved over.
-#include "desktop/UserStore.h"
+#include "protect/UserStore.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -13,8 +13,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "desktop/StoredMemo.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/StoredMemo.h"
+#include "protect/tests/ProtectedFileWriter.h"
 
 namespace tallimor {
 namespace {

@@ -1,7 +1,7 @@
 // Tests of the stored memo form: the lengths the handheld expects, readers that stop at
 // the first NUL without running past the data, the line-end conversions of the edit
 // dialog and paste, and paste pieces that never tear a double-byte character.
-#include "desktop/StoredMemo.h"
+#include "protect/StoredMemo.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "store/ResultCodes.h"
 
 namespace tallimor {

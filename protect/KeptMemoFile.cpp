@@ -2,7 +2,7 @@
 // password. The reader is a protected store of its own that is never marked changed,
 // so it writes nothing when it goes; a file read only in part is refused as a whole,
 // since merging part of it and then removing it would lose the rest.
-#include "desktop/KeptMemoFile.h"
+#include "protect/KeptMemoFile.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <cerrno>
 #include <new>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 #include "store/FileDirectory.h"
 
 namespace tallimor {

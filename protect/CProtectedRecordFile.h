@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "crypto/CBlowfish.h"
-#include "desktop/PasswordInfo.h"
-#include "desktop/UnsavedChanges.h"
+#include "protect/PasswordInfo.h"
+#include "protect/UnsavedChanges.h"
 #include "store/CPRecordFile.h"
 #include "store/ResultCodes.h"
 
@@ -56,7 +56,7 @@ class CProtectedRecordFile : public CPRecordFile {
   //  - kErrStoreReadInPart, writing nothing, when the store was read in part;
   //  - when no file has been read and there is none at the path (a user who has not
   //    had a HotSync yet), the file is created first, with its directory, as the
-  //    handheld's memo database (see desktop/NewRecordFile.h) whose digest is
+  //    handheld's memo database (see protect/NewRecordFile.h) whose digest is
   //    KeyDigest(); the store then has its header, app info and category table, and
   //    the records are written into it;
   //  - kErrFileChanged when there is a file but the store never read one: another

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "desktop/StoredMemo.h"
-#include "desktop/UserStore.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/StoredMemo.h"
+#include "protect/UserStore.h"
+#include "protect/tests/ProtectedFileWriter.h"
 
 namespace tallimor {
 namespace {

@@ -2,7 +2,7 @@
 // never occur inside a double-byte character of code page 932 (trail bytes start at
 // 0x40), so the conversions work on the bytes without decoding them, and equally on
 // UTF-8 text.
-#include "desktop/StoredMemo.h"
+#include "protect/StoredMemo.h"
 
 #include <algorithm>
 

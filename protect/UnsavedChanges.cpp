@@ -2,14 +2,14 @@
 // replay on the file read anew. A slot keeps its record from one load to the next (the
 // desktop marks memos deleted and never empties a slot), so the remembered state of a
 // slot is the same memo's, unless its id says otherwise.
-#include "desktop/UnsavedChanges.h"
+#include "protect/UnsavedChanges.h"
 
 #include <algorithm>
 #include <map>
 #include <new>
 
 #include "crypto/CMD5.h"
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "store/CPRecordFile.h"
 
 namespace tallimor {

@@ -1,7 +1,7 @@
 // Reading the password digest and hint from application information data, and the MD5
 // check of a typed password. No password byte is copied here: MD5 reads the caller's
 // buffer and scrubs its own state, and the computed digest is wiped before returning.
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 
 #include <algorithm>
 #include <cstring>

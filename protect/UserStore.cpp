@@ -1,7 +1,7 @@
 // Opening a user's store: the password check on a temporary unkeyed store, then the
 // switch of the current store. The new store is made before the old one goes, so that a
 // failure to make it leaves the application with the data it had.
-#include "desktop/UserStore.h"
+#include "protect/UserStore.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // The merge of kept memos into the store. The store's live records are indexed once,
 // by id and by content, before anything is added, so that the memos this merge adds
 // are never taken for ones that were there before it.
-#include "desktop/KeptMemoMerge.h"
+#include "protect/KeptMemoMerge.h"
 
 #include <array>
 #include <new>
@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "desktop/KeptMemoFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/KeptMemoFile.h"
+#include "protect/StoredMemo.h"
 #include "store/CPRecordFile.h"
 
 namespace tallimor {

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "desktop/KeptMemoFile.h"
-#include "desktop/KeptMemoMerge.h"
-#include "desktop/StoredMemo.h"
-#include "desktop/UserStore.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/KeptMemoFile.h"
+#include "protect/KeptMemoMerge.h"
+#include "protect/StoredMemo.h"
+#include "protect/UserStore.h"
+#include "protect/tests/ProtectedFileWriter.h"
 
 namespace tallimor {
 namespace {

@@ -2,7 +2,7 @@
 // store's own format code (header encoder, info block, category table), so it reads back
 // like any file the conduit wrote. The file is linked into place from a locked temporary,
 // which fails when the name is taken: a HotSync that wrote the file meanwhile wins.
-#include "desktop/NewRecordFile.h"
+#include "protect/NewRecordFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

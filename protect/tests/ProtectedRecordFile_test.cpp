@@ -3,7 +3,7 @@
 // deciphering on load, enciphering on save in the handheld's byte order, round trips
 // that leave the file byte for byte as it was, and the behaviour on damaged files and
 // failed saves.
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "crypto/CBlowfish.h"
-#include "desktop/PasswordInfo.h"
-#include "desktop/StoredMemo.h"
-#include "desktop/UserStore.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/PasswordInfo.h"
+#include "protect/StoredMemo.h"
+#include "protect/UserStore.h"
+#include "protect/tests/ProtectedFileWriter.h"
 
 namespace tallimor {
 namespace {

@@ -2,7 +2,7 @@
 // checks against the application information. The cipher transforms records in place;
 // the write deciphers them again right after the file is written, so memory never
 // holds ciphertext once an operation has returned.
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,8 +12,8 @@
 #include <new>
 #include <utility>
 
-#include "desktop/NewRecordFile.h"
-#include "desktop/PasswordInfo.h"
+#include "protect/NewRecordFile.h"
+#include "protect/PasswordInfo.h"
 
 namespace tallimor {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "store/ResultCodes.h"
 
 namespace tallimor {
