@@ -8,7 +8,7 @@
 
 #include "protect/PasswordInfo.h"
 #include "store/ResultCodes.h"
-#include "tools/common/Invocation.h"
+#include "cli/Invocation.h"
 #include "tools/common/PasswordPrompt.h"
 #include "tools/tallimor-dump/DumpWriters.h"
 #include "tools/tallimor-dump/DumpedFile.h"

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CommandHelp.h"
-#include "tools/common/CommandLine.h"
-#include "tools/common/Invocation.h"
+#include "cli/CommandHelp.h"
+#include "cli/CommandLine.h"
+#include "cli/Invocation.h"
 
 namespace tallimor {
 namespace {

@@ -1,6 +1,6 @@
 // Reading a command line against its declaration. Every usage error is found here, from
 // the declaration, so that no command checks its own option syntax.
-#include "tools/common/CommandLine.h"
+#include "cli/CommandLine.h"
 
 namespace tallimor {
 namespace {

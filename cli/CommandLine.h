@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandSpec.h"
 
 namespace tallimor {
 

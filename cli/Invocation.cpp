@@ -2,9 +2,9 @@
 // version first), then the command's name, then its help, then its options and
 // arguments. Help is shown whenever it is asked for, even on a command line that is
 // otherwise wrong, since that is when a user needs it.
-#include "tools/common/Invocation.h"
+#include "cli/Invocation.h"
 
-#include "tools/common/CommandHelp.h"
+#include "cli/CommandHelp.h"
 
 namespace tallimor {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CommandLine.h"
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandLine.h"
+#include "cli/CommandSpec.h"
 
 namespace tallimor {
 

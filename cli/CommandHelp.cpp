@@ -1,7 +1,7 @@
 // Help texts and usage errors derived from the declarations: the usage line is built
 // from the options and arguments a command takes, and the option tables from the same
 // rows the parser reads, so help cannot drift from behaviour.
-#include "tools/common/CommandHelp.h"
+#include "cli/CommandHelp.h"
 
 #include <algorithm>
 #include <cctype>

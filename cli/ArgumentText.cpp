@@ -1,7 +1,7 @@
 // Conversion of typed text with a message a user can act on: the character and the
 // byte where conversion stopped, and the rule that texts are UTF-8 stored as code page
 // 932. Nothing is ever replaced or dropped to make a text fit.
-#include "tools/common/ArgumentText.h"
+#include "cli/ArgumentText.h"
 
 #include <cstdio>
 

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandSpec.h"
 
 namespace tallimor {
 
