@@ -5,6 +5,7 @@
 #include "conduit/CActionDlg.h"
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -32,10 +33,15 @@
 #include "conduit/WsprintfA.h"
 #include "text/CodePage932.h"
 
+#ifndef TALLIMOR_HELP_FROM_LIBRARY
+#error "the installed help page's place must come from the build"
+#endif
+
 namespace tallimor {
 namespace {
 
-// The help page's file name, beside the library.
+// The help page's file name, beside the library in the build tree and among the
+// installed documentation.
 constexpr char kHelpPageName[] = "hotsyncd.html";
 
 // Texts of the dialog template (the string resources hold the others).
@@ -175,7 +181,13 @@ QString CActionDlg::HelpPagePath() {
   const std::string path = info.dli_fname;
   const std::size_t slash = path.rfind('/');
   if (slash == std::string::npos) return {};
-  return QString::fromLocal8Bit(path.substr(0, slash + 1) + kHelpPageName);
+  return QString::fromLocal8Bit(HelpPageFor(path.substr(0, slash + 1)));
+}
+
+std::string CActionDlg::HelpPageFor(const std::string& directory) {
+  const std::string beside = directory + kHelpPageName;
+  if (access(beside.c_str(), R_OK) == 0) return beside;
+  return directory + TALLIMOR_HELP_FROM_LIBRARY "/" + kHelpPageName;
 }
 
 QWidget* CActionDlg::control(int id) const {

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <cstdint>
 #include <map>
+#include <string>
 
 class QButtonGroup;
 class QCheckBox;
@@ -68,9 +69,13 @@ class CActionDlg : public QDialog {
   static int ButtonForSyncType(std::int32_t syncType);
   // The string that describes a sync type (8005 to 8008): the button's id + 7601.
   static int TextForSyncType(std::int32_t syncType);
-  // The help page shipped beside the library that holds this dialog
-  // (<its directory>/hotsyncd.html); empty when the library's path is unknown.
+  // The help page of the library that holds this dialog (HelpPageFor its directory);
+  // empty when the library's path is unknown.
   static QString HelpPagePath();
+  // The help page for a library in `directory` (ends with '/'): hotsyncd.html beside it
+  // when there is one (the build tree), else where an installation keeps the
+  // documentation, reached from the library's directory.
+  static std::string HelpPageFor(const std::string& directory);
 
   // The control with the given id, or nullptr (as the dialog's tests look at it).
   QWidget* control(int id) const;

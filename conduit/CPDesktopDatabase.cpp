@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <new>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -143,17 +145,20 @@ Result CPDesktopDatabase::OpenForSyncType() {
     case kSyncFast:
     case kSyncSlow:
       if (firstPhase_) {
-        const Result opened = Open(kOpenRead);
-        return opened == kErrOpenFailed ? kErrDesktopFileMissing : opened;
+        const Result opened = OpenWaitingForHolder(kOpenRead);
+        // Only a file that is not there is missing: one that another program holds
+        // is not, and taking it for missing would overwrite it with the handheld's.
+        if (opened == kErrOpenFailed && !PathExists(path_)) return kErrDesktopFileMissing;
+        return opened;
       }
       dirty_ = true;
       return Open(kOpenCreate);
     case kSyncHandheldToDesktop:
     case kSyncHandheldToDesktopKeepFlags:
       dirty_ = true;
-      return Open(kOpenCreate);
+      return OpenWaitingForHolder(kOpenCreate);
     case kSyncDesktopToHandheld:
-      if (firstPhase_) return Open(kOpenRead);
+      if (firstPhase_) return OpenWaitingForHolder(kOpenRead);
       dirty_ = true;
       return Open(kOpenCreate);
     case kSyncDesktopToHandheld4:
@@ -164,6 +169,19 @@ Result CPDesktopDatabase::OpenForSyncType() {
     default:
       return kErrUnknownSyncType;
   }
+}
+
+Result CPDesktopDatabase::OpenWaitingForHolder(std::int32_t mode) {
+  // A desktop program saves in a moment; it is given that moment before the HotSync
+  // gives up on a file that another program holds.
+  constexpr int kAttempts = 150;
+  constexpr std::chrono::milliseconds kPause(20);
+  Result opened = Open(mode);
+  for (int attempt = 1; opened == kErrOpenFailed && attempt < kAttempts && PathExists(path_); ++attempt) {
+    std::this_thread::sleep_for(kPause);
+    opened = Open(mode);
+  }
+  return opened;
 }
 
 Result CPDesktopDatabase::Close(bool) {
@@ -488,6 +506,14 @@ Result CPDesktopDatabase::WriteCopy(const std::string& path, StoredFlagsPolicy p
   copy.Close();
   if (written != kOk && !existed) ::unlink(path.c_str());
   return written == kOk ? kOk : (written == kErrOutOfMemory ? kErrOutOfMemory : kErrWrite);
+}
+
+Result CPDesktopDatabase::WriteOver(CPDesktopDatabase& target, StoredFlagsPolicy policy) {
+  if (!header_) return kErrWrite;
+  if (!target.file_.IsOpen()) return kErrFileNotOpen;
+  const Result written = target.ReplaceContents([&](int fd) { return WriteContents(fd, policy); });
+  target.CloseHandle();
+  return written;
 }
 
 void CPDesktopDatabase::SetCommitMark(std::uint32_t mark) {

@@ -204,6 +204,10 @@ class CPDesktopDatabase : public CPDatabase {
   // by `policy`) as the record file at `path`, replacing that file whole and leaving
   // the desktop file alone. kErrWrite, also when there is no header to write.
   Result WriteCopy(const std::string& path, StoredFlagsPolicy policy);
+  // Replaces the file `target` holds open (since its read, and so locked) with what
+  // this manager holds, stored flags by `policy`. kErrFileNotOpen when `target` holds
+  // no file; kErrWrite, kErrFileChanged.
+  Result WriteOver(CPDesktopDatabase& target, StoredFlagsPolicy policy);
   // Stamps the header with `mark` as its last backup date, and marks the file dirty
   // so that the next write carries it. Nothing without a header.
   void SetCommitMark(std::uint32_t mark);
@@ -233,6 +237,9 @@ class CPDesktopDatabase : public CPDatabase {
   // Copies `record` over the stored record in `slot` (keeping the slot), clears
   // its status bits and marks, and marks the file dirty; the copy's result.
   Result ReplaceAt(std::int32_t slot, const CPRecord& record);
+  // Open(mode), trying again for a few seconds while the file exists but another
+  // program holds it (a desktop program in the middle of a save).
+  Result OpenWaitingForHolder(std::int32_t mode);
   // Replaces the open file's contents by what `write` puts out; kErrWrite.
   Result ReplaceContents(const std::function<Result(int fd)>& write);
   // Writes the header, the blocks and the records in slot order to `fd`.

@@ -46,6 +46,7 @@ const ConduitString kConduitStrings[] = {
     {kStrBackupSetAside, "-- The backup copy %s could not be read (%s); it was set aside as %s and this HotSync compares without it."},
     {kStrRecordTooLong, "-- Record ID %u of %u bytes is longer than the Desktop file can hold (%u bytes); it stays on Palm organizer only."},
     {kStrHandheldAppInfoShort, "-- The Palm organizer database %s is damaged: its application information holds %u bytes, fewer than the %u bytes of the category table. Nothing was synchronized."},
+    {kStrDesktopFileInUse, "-- The Desktop file %s is in use by another program. Nothing was synchronized; HotSync again when that program has saved."},
     {kStrCurrentSettings, "%s's Current Settings:"},
     {kStrActionSynchronize, "Synchronize the files."},
     {kStrActionDesktopOverwrites, "Desktop overwrites Palm organizer."},

@@ -44,6 +44,7 @@ inline constexpr std::int32_t kStrMassDeleteRefused = 3395;
 inline constexpr std::int32_t kStrBackupSetAside = 3396;
 inline constexpr std::int32_t kStrRecordTooLong = 3397;
 inline constexpr std::int32_t kStrHandheldAppInfoShort = 3398;
+inline constexpr std::int32_t kStrDesktopFileInUse = 3399;
 inline constexpr std::int32_t kStrCurrentSettings = 8004;
 inline constexpr std::int32_t kStrActionSynchronize = 8005;
 inline constexpr std::int32_t kStrActionDesktopOverwrites = 8006;

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #include "conduit/CPDesktopDatabase.h"
+#include "hotsync/plugin/SyncTypes.h"
+#include "store/CPRecord.h"
 #include "store/FileDirectory.h"
 #include "store/RecordFileFormat.h"
 
@@ -76,10 +79,98 @@ Result DesktopJournal::Recover(bool handheldKnown, std::uint32_t handheldMark,
   // may since have been changed by the desktop program: it is then left alone.
   std::uint32_t desktopMark = 0;
   const bool written = ReadMark(desktopPath_, &desktopMark) == kOk && desktopMark == mark;
-  if (!written && !CPDesktopDatabase::CopyWhole(path_, desktopPath_, false)) return kErrWrite;
-  if (!CPDesktopDatabase::CopyWhole(desktopPath_, backupPath, false)) return kErrBackupFailed;
+  if (!written) {
+    const Result rolled = RollForward();
+    if (rolled != kOk) return rolled;
+  }
+  // The backup is what both sides held at the commit, the journal: later desktop
+  // changes on it would make the handheld's copies look changed since.
+  if (!CPDesktopDatabase::CopyWhole(path_, backupPath, false)) return kErrBackupFailed;
   *outcome = Outcome::kRolledForward;
   return Remove();
+}
+
+namespace {
+
+// A memo's contents as the merge compares them: category and bytes.
+bool SameMemo(const CPRecord& a, const CPRecord& b) {
+  return a.Category() == b.Category() && a.DataLength() == b.DataLength() &&
+         (a.DataLength() == 0 || std::memcmp(a.Data(), b.Data(), a.DataLength()) == 0);
+}
+
+// Opens and reads the record file `fileName` in `directory`, keeping it open (locked).
+Result ReadHeld(CPDesktopDatabase& database) {
+  Result result = database.OpenForSyncType();
+  if (result == kOk) result = database.ReadForSync();
+  return result;
+}
+
+}  // namespace
+
+Result DesktopJournal::RollForward() {
+  const std::size_t slash = path_.rfind('/');
+  const std::string directory = slash == std::string::npos ? std::string(".") : path_.substr(0, slash);
+  const std::string journalName = path_.substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::string desktopName = desktopPath_.substr(desktopPath_.rfind('/') + 1);
+  // Read with a sync type that never writes on its own.
+  constexpr std::uint32_t kCapabilities = kCapCategories | kCapAppInfo;
+  CPDesktopDatabase journal(nullptr, kCapabilities, "", journalName.c_str(), directory.c_str(),
+                            kSyncDesktopToHandheld4);
+  CPDesktopDatabase desktop(nullptr, kCapabilities, "", desktopName.c_str(), directory.c_str(),
+                            kSyncDesktopToHandheld4);
+  if (ReadHeld(journal) != kOk) return kErrWrite;
+  if (ReadHeld(desktop) != kOk) {
+    // No desktop file to keep anything of: the journal becomes it whole.
+    journal.CloseHandle();
+    desktop.CloseHandle();
+    return CPDesktopDatabase::CopyWhole(path_, desktopPath_, false) ? kOk : kErrWrite;
+  }
+  const Result merged = MergeLaterChanges(desktop, journal);
+  if (merged != kOk) return merged;
+  journal.CloseHandle();
+  return journal.WriteOver(desktop, StoredFlagsPolicy::kFromRecord);
+}
+
+Result DesktopJournal::MergeLaterChanges(CPDesktopDatabase& desktop, CPDesktopDatabase& journal) {
+  // The desktop file is as the interrupted HotSync read it, plus whatever the desktop
+  // program saved since. Its marked changes are put on top of the journal, except those
+  // the journal holds already (the HotSync carried them): so a change made before the
+  // HotSync is not made twice, and one made after it is not lost.
+  const auto holdsMemo = [&journal](const CPRecord& memo) {
+    for (std::int32_t slot = 0; slot < journal.HighWaterMark(); ++slot) {
+      const CPRecord* held = journal.RecordAt(slot);
+      if (held != nullptr && !held->IsDeleted() && SameMemo(*held, memo)) return true;
+    }
+    return false;
+  };
+  for (std::int32_t slot = 0; slot < desktop.HighWaterMark(); ++slot) {
+    const CPRecord* later = desktop.RecordAt(slot);
+    if (later == nullptr || later->Status() == 0) continue;
+    const std::int32_t at = later->Id() != 0 ? journal.FindSlotById(later->Id()) : -1;
+    const CPRecord* current = at >= 0 ? journal.RecordAt(at) : nullptr;
+    CPRecord change(*later);
+    Result result = kOk;
+    if (later->IsDeleted() || later->IsArchived()) {
+      // Only the memo the user saw is deleted: a newer version from the handheld stays.
+      if (current == nullptr || !SameMemo(*current, *later)) continue;
+      CPRecord gone(*current);
+      result = journal.DeleteRecord(gone);
+      if (result == kOk) result = journal.AddRecord(change);
+    } else if (holdsMemo(*later)) {
+      continue;  // carried by the HotSync already
+    } else if (current != nullptr) {
+      CPRecord replaced(*current);
+      change.SetStatus(kStatusModified);
+      result = journal.DeleteRecord(replaced);
+      if (result == kOk) result = journal.AddRecord(change);
+    } else {
+      change.SetId(0);
+      change.SetStatus(kStatusNew);
+      result = journal.AddRecord(change);
+    }
+    if (result != kOk) return result;
+  }
+  return kOk;
 }
 
 Result DesktopJournal::Remove() {

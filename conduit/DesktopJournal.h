@@ -36,7 +36,10 @@
 //     (step 4) and the desktop may not have; roll forward: record.dat becomes the
 //     journal (unless it carries the mark already, in which case it was written and
 //     may have been changed by the desktop program since), record.BAK is copied, and
-//     the journal is removed.
+//     the journal is removed. The desktop program may have saved record.dat after
+//     the interrupted HotSync: the changes it marked there (new, edited, deleted,
+//     archived memos) are put on top of the journal, except those the journal holds
+//     already, which that HotSync carried.
 //   - a journal whose mark the handheld does not carry (or no handheld database, or a
 //     journal that cannot be read): the handheld never committed; roll back: the
 //     journal is removed and record.dat is the state before that HotSync, which the
@@ -53,6 +56,8 @@
 #include "store/ResultCodes.h"
 
 namespace tallimor {
+
+class CPDesktopDatabase;
 
 class DesktopJournal {
  public:
@@ -79,8 +84,8 @@ class DesktopJournal {
 
   // Ends what a HotSync left half done, given the mark the handheld database carries
   // (`handheldKnown` false when there is no database to read it from). Rolling
-  // forward makes the desktop file the journal's contents and copies it to
-  // `backupPath`; kErrWrite or kErrBackupFailed when that fails (the journal is then
+  // forward makes the desktop file the journal's contents (with the desktop
+  // program's later changes on top) and copies the journal to `backupPath`; kErrWrite or kErrBackupFailed when that fails (the journal is then
   // kept, to be tried again). *outcome says what was done.
   Result Recover(bool handheldKnown, std::uint32_t handheldMark, const std::string& backupPath,
                  Outcome* outcome);
@@ -88,7 +93,15 @@ class DesktopJournal {
   // Removes the journal, flushing the directory. Missing is no error; kErrWrite.
   Result Remove();
 
+  // Puts the changes `desktop` marks, and `journal` does not hold yet, on top of
+  // `journal` (see above).
+  static Result MergeLaterChanges(CPDesktopDatabase& desktop, CPDesktopDatabase& journal);
+
  private:
+  // Makes the desktop file the journal's contents with the desktop program's later
+  // changes on top. kErrWrite.
+  Result RollForward();
+
   std::string desktopPath_;
   std::string path_;
 };

@@ -17,6 +17,8 @@
 // handheld lacks them stops unless the user allows it.
 #include "conduit/Synchronizer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -217,6 +219,14 @@ Result Synchronizer::openLocal() {
     }
     syncType_ = kSyncHandheldToDesktop;
     return kErrFirstSyncTypeChanged;
+  }
+  if (result == kErrOpenFailed && ::access(desktopPath().c_str(), F_OK) == 0) {
+    // There, but held by another program all the while: nothing may be decided
+    // from a file that cannot be read.
+    char entry[SyncLog::kFormatSize];
+    FormatWsprintfA(entry, sizeof entry, log_.loadMessage(kStrDesktopFileInUse), {desktopPath()});
+    log_.logTextError(entry);
+    return kErrOpenFailed;
   }
   if (result == kErrOpenFailed && RecreatesHandheld(syncType_)) return kErrDesktopFileMissing;
   return result;

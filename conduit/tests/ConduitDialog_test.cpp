@@ -20,8 +20,12 @@
 #include <QTimer>
 #include <QUrl>
 #include <array>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <string>
 
 #include "conduit/CActionDlg.h"
 #include "hotsync/plugin/ConduitInterface.h"
@@ -213,6 +217,43 @@ TEST(ConduitDialog, HelpOpensThePageBesideTheLibrary) {
   EXPECT_EQ(CActionDlg::HelpPagePath(), expected);
   ASSERT_EQ(recorder.urls().size(), 2);
   for (const QUrl& url : recorder.urls()) EXPECT_EQ(url, QUrl::fromLocalFile(expected));
+}
+
+// An installed conduit has no page beside it: it finds the one installed with the
+// documentation, through the path the build computed from the library's directory.
+TEST(ConduitDialog, HelpPageBesideTheLibraryElseAmongTheInstalledDocs) {
+  namespace fs = std::filesystem;
+  std::string pattern = (fs::temp_directory_path() / "tallimor-help-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  const fs::path prefix(pattern);
+  // Deep enough that the way up to the documentation stays inside the scratch directory
+  // whatever the library directory's depth (lib/<multiarch>/tallimor under /usr).
+  const fs::path libraryDir = prefix / "p" / "lib" / "multiarch" / "tallimor";
+  fs::create_directories(libraryDir);
+  const std::string directory = libraryDir.string() + "/";
+  const std::string installed = directory + TALLIMOR_HELP_FROM_LIBRARY "/hotsyncd.html";
+  const auto write = [](const fs::path& page) {
+    fs::create_directories(page.parent_path());
+    std::ofstream(page) << "<html></html>";
+  };
+
+  // Nothing installed yet: the installed place is still the answer, never a guess beside.
+  EXPECT_EQ(CActionDlg::HelpPageFor(directory), installed);
+  // The installed place is outside the library directory, within the prefix.
+  const fs::path resolved = fs::weakly_canonical(installed);
+  EXPECT_EQ(resolved.filename(), "hotsyncd.html");
+  EXPECT_NE(resolved.parent_path(), fs::weakly_canonical(libraryDir));
+  ASSERT_EQ(resolved.string().rfind(fs::weakly_canonical(prefix).string() + "/", 0), 0u)
+      << resolved;
+
+  write(resolved);
+  EXPECT_EQ(CActionDlg::HelpPageFor(directory), installed);
+  EXPECT_TRUE(fs::exists(CActionDlg::HelpPageFor(directory)));
+
+  // A page beside the library (the build tree) wins.
+  write(libraryDir / "hotsyncd.html");
+  EXPECT_EQ(CActionDlg::HelpPageFor(directory), directory + "hotsyncd.html");
+  fs::remove_all(prefix);
 }
 
 TEST(ConduitDialog, PicturesFollowTheButtonFace) {

@@ -168,6 +168,31 @@ TEST_F(SyncSafetyTest, JournalRollsForwardOnlyWhenTheHandheldCarriesItsMark) {
   EXPECT_GT(DesktopJournal::NextMark(5, 0xFFFFFFF0u), 0xFFFFFFF0u);
 }
 
+TEST_F(SyncSafetyTest, ADesktopSaveAfterAHotSyncThatStoppedAtTheDesktopIsKeptByTheRollForward) {
+  MakeHandheldDb({{0x10, Bytes8("kept"), 1}, {0x11, Bytes8("edited on handheld"), 1, true}});
+  MakeDesktopFile({{0x10, Bytes8("kept"), 1, 0}, {0x11, Bytes8("old"), 1, 0},
+                   {0, Bytes8("new before the HotSync"), 1, kPcNew}});
+  const Bytes before = ReadFileBytes(userDir_ + "/record.dat");
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+  // As if the HotSync had stopped after the handheld's commit: the journal is what
+  // record.dat was to become, and record.dat is still the one the HotSync read ...
+  fs::copy_file(userDir_ + "/record.dat", userDir_ + "/record.JNL");
+  WriteFileBytes(userDir_ + "/record.dat", before);
+  // ... and the desktop program saved over it: a memo added, one deleted, and the
+  // change made before the HotSync still marked.
+  MakeDesktopFile({{0x10, Bytes8("kept"), 1, kPcDeleted}, {0x11, Bytes8("old"), 1, 0},
+                   {0, Bytes8("new before the HotSync"), 1, kPcNew},
+                   {0, Bytes8("new after the HotSync"), 2, kPcNew}});
+
+  ASSERT_EQ(Sync(kSyncSlow), kOk);
+  EXPECT_EQ(LogCount(kActivityText, "the Desktop's changes have been completed now"), 1);
+  EXPECT_EQ(HandheldData(), (std::multiset<std::string>{Bytes8("edited on handheld"), Bytes8("new before the HotSync"),
+                                                        Bytes8("new after the HotSync")}));
+  EXPECT_EQ(LiveHandheld(), LiveDesktop());
+  EXPECT_FALSE(fs::exists(userDir_ + "/record.JNL"));
+  ExpectConverged();
+}
+
 TEST_F(SyncSafetyTest, BothSidesCarryTheSameMarkAfterAHotSync) {
   MakeHandheldDb({{0x10, Bytes8("a"), 1, true}});
   MakeDesktopFile({{0, Bytes8("b"), 1, kPcNew}});

@@ -4,12 +4,14 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <sstream>
@@ -166,6 +168,28 @@ Result Handheld::Open(const std::string& directory, std::unique_ptr<Handheld>* o
   return kSyncErrNone;
 }
 
+namespace {
+
+// The line a live holder wrote into the lock file `fd` ("hotsync (process 123)"). The
+// holder writes it just after it took the lock, so a program refused in between may
+// find the file empty or still naming the holder before: it looks again briefly.
+std::string HolderOf(int fd) {
+  constexpr int kLooks = 50;
+  for (int look = 0; look < kLooks; ++look) {
+    char text[128] = {};
+    const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
+    std::string line = got > 0 ? std::string(text, static_cast<std::size_t>(got)) : std::string();
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    const std::size_t at = line.rfind("(process ");
+    const long pid = at == std::string::npos ? 0 : std::strtol(line.c_str() + at + 9, nullptr, 10);
+    if (pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) return line;
+    ::usleep(2000);
+  }
+  return "another program";
+}
+
+}  // namespace
+
 Handheld::~Handheld() {
   if (lock_ >= 0) ::close(lock_);
 }
@@ -182,13 +206,12 @@ Result Handheld::Lock(const std::string& program, std::string* error) {
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
-    char holder[128] = {};
-    const ssize_t got = ::pread(fd, holder, sizeof holder - 1, 0);
+    if (err != EWOULDBLOCK) {
+      ::close(fd);
+      return Fail(error, kSyncErrStorage, "cannot lock " + path + ": " + std::strerror(err));
+    }
+    const std::string who = HolderOf(fd);
     ::close(fd);
-    if (err != EWOULDBLOCK) return Fail(error, kSyncErrStorage, "cannot lock " + path + ": " + std::strerror(err));
-    std::string who = got > 0 ? std::string(holder, static_cast<std::size_t>(got)) : std::string();
-    while (!who.empty() && (who.back() == '\n' || who.back() == '\r')) who.pop_back();
-    if (who.empty()) who = "another program";
     return Fail(error, kSyncErrBusy,
                 "the handheld in " + directory_ + " is in use by " + who + "; try again when it has finished");
   }

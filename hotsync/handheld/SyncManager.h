@@ -25,7 +25,8 @@
 // Every operation counts as one call for fault injection (FaultInjector.h); the
 // library is not thread-safe and serves one run at a time, as a HotSync does.
 // It is a shared library so that the HotSync command and the conduit it loads
-// share one attached handheld.
+// share one attached handheld; the classes it is built from (Handheld,
+// HandheldDatabase, ...) hold no state of their own and are linked statically.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +37,11 @@
 #include "hotsync/handheld/SyncResults.h"
 #include "store/DbBlockInfo.h"    // DbBlockInfo, an app info or sort info block crossing it
 #include "store/RawRecordInfo.h"  // RawRecordInfo, the record crossing the Sync Manager
+
+// The library's interface: the functions below are all that libtallimor_sync.so exports.
+// Everything else it holds (the handheld, database and .pdb code it is built from) stays
+// inside it, so no program can come to depend on the library's internals.
+#define TALLIMOR_SYNC_API __attribute__((visibility("default")))
 
 namespace tallimor {
 
@@ -114,106 +120,108 @@ struct PositionMapInfo {
 // setting, kSyncErrAlreadyConnected when attached already, kSyncErrBusy when another
 // program holds the handheld's lock (Handheld::Lock), which the attached library
 // holds until it detaches. Details: SyncLastErrorDetail.
-Result SyncAttachHandheld(const char* directory);
+TALLIMOR_SYNC_API Result SyncAttachHandheld(const char* directory);
 // Detaches: open databases are discarded unchanged, pending removals dropped, the
 // connection closed and the fault disarmed. Always succeeds.
-void SyncDetachHandheld();
+TALLIMOR_SYNC_API void SyncDetachHandheld();
 // The attached handheld, or nullptr.
-const Handheld* SyncAttachedHandheld();
+TALLIMOR_SYNC_API const Handheld* SyncAttachedHandheld();
 // Fails call number `call` (counted from the last attach) with `kind`.
-void SyncSetFault(std::uint32_t call, SyncFaultKind kind);
-void SyncClearFault();
+TALLIMOR_SYNC_API void SyncSetFault(std::uint32_t call, SyncFaultKind kind);
+TALLIMOR_SYNC_API void SyncClearFault();
 // The number of Sync Manager calls since the last attach.
-std::uint32_t SyncCallCount();
+TALLIMOR_SYNC_API std::uint32_t SyncCallCount();
 // A line describing the last failure that had more to say than its code (a damaged
 // file, a full disk); empty when none.
-const char* SyncLastErrorDetail();
+TALLIMOR_SYNC_API const char* SyncLastErrorDetail();
 
 // --- The HotSync command's queries of the handheld ---
 
 // The handheld's user name and id.
-Result SyncReadUserId(HandheldIdentity* identity);
+TALLIMOR_SYNC_API Result SyncReadUserId(HandheldIdentity* identity);
 // Gives the handheld a user name and id (on its first HotSync), stored at once.
-Result SyncWriteUserId(const HandheldIdentity& identity);
+TALLIMOR_SYNC_API Result SyncWriteUserId(const HandheldIdentity& identity);
 // The database at `index` of the handheld's list (sorted by name); kSyncErrNotFound past the end.
-Result SyncReadDBList(std::uint16_t index, DbDescriptor* descriptor);
+TALLIMOR_SYNC_API Result SyncReadDBList(std::uint16_t index, DbDescriptor* descriptor);
 
 // --- The Sync Manager operations a conduit uses, in the order a run uses them ---
 
 // The handheld's system information.
-Result SyncReadSystemInfo(SyncSystemInfo* info);
+TALLIMOR_SYNC_API Result SyncReadSystemInfo(SyncSystemInfo* info);
 // Opens the conduit's connection; fills *connection.
-Result SyncOpenConduit(std::uint32_t* connection);
+TALLIMOR_SYNC_API Result SyncOpenConduit(std::uint32_t* connection);
 // Deletes a database (card number ignored). kSyncErrNotFound when there is none,
 // kSyncErrDatabaseOpen while it is open.
-Result SyncDeleteDB(const char* name, int cardNumber);
+TALLIMOR_SYNC_API Result SyncDeleteDB(const char* name, int cardNumber);
 // Creates an empty database open for reading and writing; its handle goes to
 // info->handle. kSyncErrExists when the name is taken.
-Result SyncCreateDB(DbCreateInfo* info);
+TALLIMOR_SYNC_API Result SyncCreateDB(DbCreateInfo* info);
 // Opens a database in `mode` (kSyncMode*); fills *handle. kSyncErrNotFound when
 // there is none, kSyncErrCorruptDatabase when its file cannot be read.
-Result SyncOpenDB(const char* name, int cardNumber, std::uint8_t* handle, std::uint8_t mode);
+TALLIMOR_SYNC_API Result SyncOpenDB(const char* name, int cardNumber, std::uint8_t* handle,
+                                    std::uint8_t mode);
 // Number of records (resources) of an open database.
-Result SyncGetDBRecordCount(std::uint8_t handle, std::uint16_t* count);
+TALLIMOR_SYNC_API Result SyncGetDBRecordCount(std::uint8_t handle, std::uint16_t* count);
 // Reads the app info block into block->data (capacity block->bufferSize); sets
 // bytesRead. kSyncErrNotFound when the database has none; kSyncErrBufferTooSmall
 // with bytesRead = the block's size when it does not fit.
-Result SyncReadDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
+TALLIMOR_SYNC_API Result SyncReadDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 // The same for the sort info block.
-Result SyncReadDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block);
+TALLIMOR_SYNC_API Result SyncReadDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 // Reads the next record, in position order, that is dirty or deleted (archived
 // ones included). kSyncErrNotFound when there are no more.
-Result SyncReadNextModifiedRec(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncReadNextModifiedRec(RawRecordInfo* record);
 // Reads the record (or resource) at record->recordIndex. kSyncErrNotFound past the end.
-Result SyncReadRecordByIndex(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncReadRecordByIndex(RawRecordInfo* record);
 // Reads the record with unique id record->recordId. kSyncErrNotFound when absent.
-Result SyncReadRecordById(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncReadRecordById(RawRecordInfo* record);
 // Reads the next record of category record->category that is neither deleted nor
 // busy. Asking for another category starts from the first record again.
 // kSyncErrNotFound when there are no more.
-Result SyncReadNextRecInCategory(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncReadNextRecInCategory(RawRecordInfo* record);
 // Starts SyncReadNextModifiedRec and SyncReadNextRecInCategory from the first record.
-Result SyncResetRecordIndex(std::uint8_t handle);
+TALLIMOR_SYNC_API Result SyncResetRecordIndex(std::uint8_t handle);
 // Writes a record: recordId 0 (or above 24 bits) adds one with a fresh id, an id
 // in use replaces that record, another id adds a record keeping it. The record
 // takes the attributes (0x80, 0x40, 0x10, 0x08; 0x08 implies 0x80) and category
 // given. Fills recordId and recordIndex. kSyncErrTooLarge above 65,520 bytes,
 // kSyncErrDatabaseFull at 65,535 records.
-Result SyncWriteRec(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncWriteRec(RawRecordInfo* record);
 // Writes a resource (type in recordId, id in category); replaces one of the same
 // type and id. Fills recordIndex.
-Result SyncWriteResourceRec(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncWriteResourceRec(RawRecordInfo* record);
 // Removes the record with unique id record->recordId. kSyncErrNotFound when absent.
-Result SyncDeleteRec(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncDeleteRec(RawRecordInfo* record);
 // Removes the resource of type record->recordId and id record->category.
-Result SyncDeleteResourceRec(RawRecordInfo* record);
+TALLIMOR_SYNC_API Result SyncDeleteResourceRec(RawRecordInfo* record);
 // Moves every live record of category `from` to category `to` (both 0 to 15).
-Result SyncChangeCategory(std::uint8_t handle, std::uint8_t from, std::uint8_t to);
+TALLIMOR_SYNC_API Result SyncChangeCategory(std::uint8_t handle, std::uint8_t from,
+                                            std::uint8_t to);
 // Removes every live record of `category` (0 to 15).
-Result SyncPurgeAllRecsInCategory(std::uint8_t handle, std::uint8_t category);
+TALLIMOR_SYNC_API Result SyncPurgeAllRecsInCategory(std::uint8_t handle, std::uint8_t category);
 // Replaces the app info block with block->bufferSize bytes of block->data (0 removes it).
-Result SyncWriteDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
+TALLIMOR_SYNC_API Result SyncWriteDBAppInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 // The same for the sort info block.
-Result SyncWriteDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block);
+TALLIMOR_SYNC_API Result SyncWriteDBSortInfoBlock(std::uint8_t handle, DbBlockInfo* block);
 // Removes every deleted or archived record.
-Result SyncPurgeDeletedRecs(std::uint8_t handle);
+TALLIMOR_SYNC_API Result SyncPurgeDeletedRecs(std::uint8_t handle);
 // Sets the database's last backup date (Palm epoch seconds), written with the
 // database when it is closed. A conduit stamps the database it commits with a value
 // that it also keeps on the desktop, so that a later HotSync can tell whether the
 // handheld took this HotSync's changes.
-Result SyncWriteDBBackupDate(std::uint8_t handle, std::uint32_t backupDate);
+TALLIMOR_SYNC_API Result SyncWriteDBBackupDate(std::uint8_t handle, std::uint32_t backupDate);
 // Fills map->entries with the unique ids from map->firstPosition on (at most
 // entriesWanted and capacity); each id is stored most significant byte first.
-Result SyncReadPositionXMap(PositionMapInfo* map);
+TALLIMOR_SYNC_API Result SyncReadPositionXMap(PositionMapInfo* map);
 // Ends the HotSync of a database: clears every dirty bit and removes deleted and
 // archived records (which the conduit has archived or let go by now).
-Result SyncResetSyncFlags(std::uint8_t handle);
+TALLIMOR_SYNC_API Result SyncResetSyncFlags(std::uint8_t handle);
 // Closes a database, writing its file atomically when anything changed. On a
 // storage failure the changes are lost, the file stays as it was, and the handle
 // is closed all the same.
-Result SyncCloseDB(std::uint8_t handle);
+TALLIMOR_SYNC_API Result SyncCloseDB(std::uint8_t handle);
 // Closes the conduit's connection: databases still open are discarded, databases
 // deleted during the run have their files removed.
-Result SyncCloseConduit(std::uint32_t connection);
+TALLIMOR_SYNC_API Result SyncCloseConduit(std::uint32_t connection);
 
 }  // namespace tallimor

@@ -14,12 +14,15 @@
 //   errno   ENOSPC, EACCES, EROFS or EIO
 //   ops     create: making a file (open with O_CREAT of a missing file, mkstemp and
 //           its kin); open: opening an existing file for writing; write: write, pwrite,
-//           writev; sync: fsync, fdatasync; rename; unlink; mkdir
+//           writev; sync: fsync, fdatasync; rename; unlink; mkdir; lock: flock on a
+//           descriptor opened on a matching path fails with EWOULDBLOCK whatever errno
+//           says, as when another program holds the file
 // It is built without the sanitizers: it only forwards calls, and must not depend on
 // the runtime of the program it is loaded into.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdarg.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -40,6 +43,7 @@ enum Op : unsigned {
   kRename = 16,
   kUnlink = 32,
   kMkdir = 64,
+  kLock = 128,
 };
 
 struct Settings {
@@ -57,6 +61,7 @@ unsigned long gMatching = 0;  // matching calls of the chosen operations so far
 bool gFailed = false;         // one has failed (for `once`)
 constexpr int kTrackedFds = 4096;
 bool gTracked[kTrackedFds];  // descriptors opened for writing on matching paths
+bool gOpened[kTrackedFds];   // descriptors opened on matching paths in any mode (for lock)
 
 template <typename Function>
 Function Real(const char* name) {
@@ -78,7 +83,7 @@ unsigned ParseOps(const char* value) {
     const char* name;
     unsigned op;
   } kOps[] = {{"create", kCreate}, {"open", kOpen},     {"write", kWrite}, {"sync", kSync},
-              {"rename", kRename}, {"unlink", kUnlink}, {"mkdir", kMkdir}};
+              {"rename", kRename}, {"unlink", kUnlink}, {"mkdir", kMkdir}, {"lock", kLock}};
   unsigned ops = 0;
   while (*value != '\0' && *value != ',') {
     for (const auto& entry : kOps) {
@@ -167,6 +172,10 @@ bool Tracked(int fd) { return fd >= 0 && fd < kTrackedFds && gTracked[fd]; }
 void Track(int fd, bool on) {
   if (fd >= 0 && fd < kTrackedFds) gTracked[fd] = on;
 }
+bool Opened(int fd) { return fd >= 0 && fd < kTrackedFds && gOpened[fd]; }
+void TrackOpened(int fd, bool on) {
+  if (fd >= 0 && fd < kTrackedFds) gOpened[fd] = on;
+}
 
 // The operation an open with `flags` of `path` is, or 0 for one that only reads.
 unsigned OpenOp(const char* path, int flags) {
@@ -186,7 +195,10 @@ int OpenAt(int dirfd, const char* path, int flags, mode_t mode, const char* name
   const unsigned op = Matches(full) ? OpenOp(full, flags) : 0;
   if (op != 0 && Fails(op)) return -1;
   const int fd = real(dirfd, path, flags, mode);
-  if (fd >= 0) Track(fd, op != 0);
+  if (fd >= 0) {
+    Track(fd, op != 0);
+    TrackOpened(fd, Matches(full));
+  }
   return fd;
 }
 
@@ -202,7 +214,10 @@ int TempFile(const char* name, char* pattern, int flags, int suffix) {
   } else {
     fd = Real<int (*)(char*, int, int)>(name)(pattern, suffix, flags);
   }
-  if (fd >= 0) Track(fd, Matches(pattern));
+  if (fd >= 0) {
+    Track(fd, Matches(pattern));
+    TrackOpened(fd, Matches(pattern));
+  }
   return fd;
 }
 
@@ -297,6 +312,7 @@ int fdatasync(int fd) {
 int close(int fd) {
   static auto real = Real<int (*)(int)>("close");
   Track(fd, false);
+  TrackOpened(fd, false);
   return real(fd);
 }
 
@@ -334,6 +350,15 @@ int mkdir(const char* path, mode_t mode) {
   static auto real = Real<int (*)(const char*, mode_t)>("mkdir");
   if (Matches(path) && Fails(kMkdir)) return -1;
   return real(path, mode);
+}
+
+int flock(int fd, int operation) {
+  static auto real = Real<int (*)(int, int)>("flock");
+  if ((operation & (LOCK_EX | LOCK_SH)) != 0 && Opened(fd) && Fails(kLock)) {
+    errno = EWOULDBLOCK;
+    return -1;
+  }
+  return real(fd, operation);
 }
 
 }  // extern "C"

@@ -26,11 +26,30 @@ int& ScaleSetting() {
   return scale;
 }
 
+// What a group of two programs at once shows: the damage the second program could do,
+// how often it met the HotSync, then the rest of the damage when some was found.
+void PrintConcurrentLine(const std::string& name, const Tally& t) {
+  const Counts& c = t.counts;
+  std::printf("reliability: %s trials %ld, survived %ld, memos lost %ld, duplicated %ld, never agreed %ld, "
+              "refused %ld, started during the HotSync %ld",
+              name.c_str(), t.trials, t.survived, c.lost, c.duplicated, c.neverAgreed, t.refused, t.overlapped);
+  if (c.resurrected > 0) std::printf(", resurrected %ld", c.resurrected);
+  if (c.archivedTwice > 0) std::printf(", archived twice %ld", c.archivedTwice);
+  if (c.keyMixed > 0) std::printf(", key-mixed %ld", c.keyMixed);
+  if (c.notConverged > 0) std::printf(", not converged %ld", c.notConverged);
+  if (c.garbled > 0) std::printf(", garbled %ld", c.garbled);
+  if (c.attributesWrong > 0) std::printf(", category, private flag or archive wrong %ld", c.attributesWrong);
+  if (c.falseSuccess > 0) std::printf(", success reported too early %ld", c.falseSuccess);
+  if (t.trials > t.survived) std::printf(", failed %ld", t.trials - t.survived);
+  std::printf("\n");
+}
+
 // The counts every line shows, then those shown only when something was found.
 void PrintCounts(const Counts& c) {
   std::printf("memos lost %ld, duplicated %ld, resurrected %ld, archived twice %ld, key-mixed %ld, "
               "not converged %ld",
               c.lost, c.duplicated, c.resurrected, c.archivedTwice, c.keyMixed, c.notConverged);
+  if (c.neverAgreed > 0) std::printf(", never agreed %ld", c.neverAgreed);
   if (c.garbled > 0) std::printf(", garbled %ld", c.garbled);
   if (c.attributesWrong > 0) std::printf(", category, private flag or archive wrong %ld", c.attributesWrong);
   if (c.falseSuccess > 0) std::printf(", success reported too early %ld", c.falseSuccess);
@@ -48,11 +67,12 @@ void Counts::Add(const Counts& o) {
   attributesWrong += o.attributesWrong;
   falseSuccess += o.falseSuccess;
   notConverged += o.notConverged;
+  neverAgreed += o.neverAgreed;
 }
 
 long Counts::Total() const {
   return lost + duplicated + resurrected + archivedTwice + keyMixed + garbled + attributesWrong + falseSuccess +
-         notConverged;
+         notConverged + neverAgreed;
 }
 
 Tally& Group(const std::string& name) {
@@ -67,6 +87,16 @@ bool PrintSummary() {
   Tally total;
   for (const auto& [name, tally] : Groups()) {
     if (tally->trials == 0 && tally->skipped == 0) continue;  // none chosen for a replay
+    total.trials += tally->trials;
+    total.survived += tally->survived;
+    total.faults += tally->faults;
+    total.injected += tally->injected;
+    total.skipped += tally->skipped;
+    total.counts.Add(tally->counts);
+    if (tally->concurrent) {
+      PrintConcurrentLine(name, *tally);
+      continue;
+    }
     std::printf("reliability: %s trials %ld, survived %ld, faults survived %ld of %ld, ", name.c_str(),
                 tally->trials, tally->survived, tally->faults, tally->injected);
     PrintCounts(tally->counts);
@@ -77,12 +107,6 @@ bool PrintSummary() {
     }
     if (tally->midRun > 0) std::printf(", killed mid-run %ld", tally->midRun);
     std::printf("\n");
-    total.trials += tally->trials;
-    total.survived += tally->survived;
-    total.faults += tally->faults;
-    total.injected += tally->injected;
-    total.skipped += tally->skipped;
-    total.counts.Add(tally->counts);
   }
   std::printf("reliability: total trials %ld, survived %ld, ", total.trials, total.survived);
   PrintCounts(total.counts);

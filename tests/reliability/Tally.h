@@ -23,6 +23,7 @@ struct Counts {
   long attributesWrong = 0;  // memos with the wrong category, private flag or archive file
   long falseSuccess = 0;     // runs that reported success and left a world short of done
   long notConverged = 0;     // trials whose clean HotSync failed or whose next one still changed something
+  long neverAgreed = 0;      // trials whose sides still held different memos after two further HotSyncs
   void Add(const Counts& other);
   long Total() const;
 };
@@ -37,6 +38,10 @@ struct Tally {
   long leftovers = 0;      // temporary files a killed writer left behind (harmless, counted)
   long leftAfterSave = 0;  // of those, still there after the next save (which should clear them)
   long midRun = 0;         // kills of hotsync that left its run unfinished (the rest hit before or after)
+  // Groups of two programs at once: they print what the second program met instead of faults.
+  bool concurrent = false;
+  long refused = 0;        // runs, saves and commands refused because the other program held the files
+  long overlapped = 0;     // trials whose second program started while the HotSync was running
 };
 
 // The tally of a named group; groups print in the order first asked for. Main thread only.

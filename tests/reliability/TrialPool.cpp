@@ -45,7 +45,7 @@ void Trial::Add(const Verdict& verdict, const std::string& when) {
 
 void Trial::Fail(const std::string& why) { failures_.push_back(why); }
 
-TrialPool::TrialPool(std::string group) : group_(std::move(group)) {}
+TrialPool::TrialPool(std::string group, bool concurrent) : group_(std::move(group)), concurrent_(concurrent) {}
 
 void TrialPool::Add(const std::string& name, std::function<void(Trial&)> body) {
   entries_.push_back({name, std::move(body)});
@@ -92,6 +92,7 @@ long TrialPool::Run() {
   if (!keep) fs::remove_all(base);
 
   Tally& tally = Group(group_);
+  tally.concurrent = concurrent_;
   long damaged = 0;
   std::string skipReason;
   for (const std::unique_ptr<Trial>& trial : trials) {
@@ -103,6 +104,8 @@ long TrialPool::Run() {
     ++tally.trials;
     tally.counts.Add(trial->counts_);
     tally.midRun += trial->midRun_;
+    tally.refused += trial->refused_;
+    tally.overlapped += trial->overlapped_;
     tally.injected += trial->faults_;
     if (trial->Survived()) {
       ++tally.survived;

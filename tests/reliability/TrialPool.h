@@ -36,6 +36,10 @@ class Trial {
   // One more fault or kill met by the trial.
   void CountFault(long faults = 1) { faults_ += faults; }
   void CountMidRun() { ++midRun_; }
+  // Of two programs at once: one more run, save or command refused because the other
+  // held the files; the second program started while the HotSync ran.
+  void CountRefused(long refused = 1) { refused_ += refused; }
+  void CountOverlap() { ++overlapped_; }
   // The trial could not run here; `why` is printed once for the group.
   void Skip(const std::string& why) { skipped_ = why; }
 
@@ -50,14 +54,17 @@ class Trial {
   std::vector<std::string> failures_;  // notes of damage and failures
   long faults_ = 0;
   long midRun_ = 0;
+  long refused_ = 0;
+  long overlapped_ = 0;
   std::string skipped_;
   std::string world_;
 };
 
 class TrialPool {
  public:
-  // Trials counted in the tally `group`.
-  explicit TrialPool(std::string group);
+  // Trials counted in the tally `group`; `concurrent`: a group of two programs at once,
+  // which prints what the second program met.
+  explicit TrialPool(std::string group, bool concurrent = false);
 
   // Adds a trial named `name` (unique in the group), run later by Run().
   void Add(const std::string& name, std::function<void(Trial&)> body);
@@ -75,6 +82,7 @@ class TrialPool {
     std::function<void(Trial&)> body;
   };
   std::string group_;
+  bool concurrent_;
   std::vector<Entry> entries_;
 };
 

@@ -99,13 +99,7 @@ bool Step(const ChildResult& result, const std::string& what, std::string* error
   return false;
 }
 
-bool ChangeDesktop(const World& world, const std::string& password, const DesktopChanges& changes,
-                   std::string* error) {
-  CProtectedRecordFile file(world.recordFile(), password.c_str());
-  if (file.Load() != kOk) {
-    *error = "cannot load " + world.recordFile();
-    return false;
-  }
+bool ApplyDesktopChanges(CProtectedRecordFile& file, const DesktopChanges& changes, std::string* error) {
   std::map<std::string, std::int32_t> indexOf;
   for (CPRecord* record = file.FirstRecord(); record != nullptr; record = file.NextRecord()) {
     if (!record->IsDeleted()) indexOf[std::string(StoredMemoText(*record))] = record->Index();
@@ -134,6 +128,17 @@ bool ChangeDesktop(const World& world, const std::string& password, const Deskto
     }
     added->SetCategory(changes.category);
   }
+  return true;
+}
+
+bool ChangeDesktop(const World& world, const std::string& password, const DesktopChanges& changes,
+                   std::string* error) {
+  CProtectedRecordFile file(world.recordFile(), password.c_str());
+  if (file.Load() != kOk) {
+    *error = "cannot load " + world.recordFile();
+    return false;
+  }
+  if (!ApplyDesktopChanges(file, changes, error)) return false;
   if (file.Save() != kOk) {
     *error = "cannot save " + world.recordFile();
     return false;

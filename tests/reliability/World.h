@@ -14,6 +14,10 @@
 #include "tests/reliability/ChildProcess.h"
 #include "tests/reliability/MemoSides.h"
 
+namespace tallimor {
+class CProtectedRecordFile;
+}
+
 namespace tallimor::reliability {
 
 struct World {
@@ -102,5 +106,7 @@ struct DesktopChanges {
 };
 bool ChangeDesktop(const World& world, const std::string& password, const DesktopChanges& changes,
                    std::string* error);
+// The changes alone, on a loaded store, for a writer that saves (and retries) itself.
+bool ApplyDesktopChanges(CProtectedRecordFile& file, const DesktopChanges& changes, std::string* error);
 
 }  // namespace tallimor::reliability
