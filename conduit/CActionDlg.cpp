@@ -27,7 +27,7 @@
 
 #include "conduit/ActionPicture.h"
 #include "conduit/CPDesktopDatabase.h"
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "conduit/ConduitStrings.h"
 #include "conduit/DialogHost.h"
 #include "conduit/WsprintfA.h"

@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "conduit/SyncTypes.h"
+#include "hotsync/plugin/SyncTypes.h"
 #include "store/CPDatabase.h"
 #include "store/LockedFile.h"
 #include "store/RecordFileFormat.h"

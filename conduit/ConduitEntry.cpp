@@ -8,9 +8,9 @@
 #include <new>
 
 #include "conduit/CActionDlg.h"
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "conduit/ConduitStrings.h"
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/SyncProperties.h"
 #include "conduit/Synchronizer.h"
 #include "store/CPDatabase.h"
 

@@ -15,8 +15,8 @@
 
 #include "conduit/CPDesktopDatabase.h"
 #include "conduit/KeptAsideFile.h"
-#include "conduit/SyncTypes.h"
 #include "hotsync/pdb/PdbFile.h"  // kPalmEpochOffset
+#include "hotsync/plugin/SyncTypes.h"
 #include "store/CPRecord.h"
 #include "store/FileDirectory.h"
 #include "store/RecordFileFormat.h"

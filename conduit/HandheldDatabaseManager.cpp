@@ -10,7 +10,7 @@
 #include <new>
 
 #include "conduit/SyncLog.h"
-#include "conduit/SyncTypes.h"
+#include "hotsync/plugin/SyncTypes.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "store/CPCategoryTable.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "conduit/CPDesktopDatabase.h"
-#include "conduit/SyncTypes.h"
+#include "hotsync/plugin/SyncTypes.h"
 #include "store/CPDatabase.h"
 #include "store/RecordFileFormat.h"
 

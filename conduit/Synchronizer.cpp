@@ -33,7 +33,7 @@
 #include "conduit/HandheldDatabaseManager.h"
 #include "conduit/KeptAsideFile.h"
 #include "conduit/SyncActionTables.h"
-#include "conduit/SyncTypes.h"
+#include "hotsync/plugin/SyncTypes.h"
 #include "conduit/WsprintfA.h"
 #include "store/CPCategoryTable.h"
 #include "store/RecordFileFormat.h"

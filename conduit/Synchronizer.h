@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "conduit/SyncLog.h"
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/SyncProperties.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "store/CPRecord.h"
 #include "store/ResultCodes.h"

@@ -11,7 +11,7 @@
 #include "desktop/CDeleteCategoryDlg.h"
 #include "desktop/CDesktopApp.h"
 #include "desktop/CInputCategoryNameDlg.h"
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "desktop/CategoryLists.h"
 #include "desktop/DialogUnits.h"
 #include "desktop/resources/StringTable.h"

@@ -23,7 +23,7 @@
 #include "desktop/CDesktopApp.h"
 #include "desktop/CFrameClientWnd.h"
 #include "desktop/CMainDlgView.h"
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "desktop/CWindowMessageEvent.h"
 #include "desktop/WidgetPlacement.h"
 #include "desktop/WindowPlacement.h"

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "desktop/CDesktopApp.h"
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "desktop/CategoryLists.h"
 #include "desktop/MemoCommands.h"
 #include "desktop/TextConversion.h"

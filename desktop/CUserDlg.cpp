@@ -13,7 +13,7 @@
 
 #include "desktop/CDesktopApp.h"
 #include "desktop/DialogUnits.h"
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "desktop/TextConversion.h"
 #include "desktop/resources/StringTable.h"
 

@@ -2,7 +2,7 @@
 // as the memo edit dialog does, so a pasted memo and a typed one are stored alike.
 #include "desktop/MemoCommands.h"
 
-#include "desktop/StoredMemo.h"
+#include "protect/StoredMemo.h"
 #include "store/CPRecordFile.h"
 
 namespace tallimor {

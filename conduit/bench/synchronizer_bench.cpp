@@ -14,7 +14,7 @@
 #include <string>
 
 #include "conduit/CPDesktopDatabase.h"
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/SyncProperties.h"
 #include "conduit/Synchronizer.h"
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/handheld/SyncManager.h"

@@ -28,7 +28,7 @@
 #include <string>
 
 #include "conduit/CActionDlg.h"
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "conduit/tests/ActionDialogDriver.h"
 #include "conduit/tests/UrlRecorder.h"
 

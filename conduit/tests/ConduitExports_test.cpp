@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
-#include "conduit/ConduitInterface.h"
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/ConduitInterface.h"
+#include "hotsync/plugin/SyncProperties.h"
 #include "hotsync/handheld/SyncManager.h"
 
 namespace tallimor {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "conduit/CPDesktopDatabase.h"  // the sync types
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/SyncProperties.h"
 #include "conduit/Synchronizer.h"
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/handheld/SyncManager.h"

@@ -22,7 +22,7 @@
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CWindowMessageEvent.h"
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/tests/ProtectedFileWriter.h"
 #include "hotsync/users/UserData.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "desktop/CInputCategoryNameDlg.h"
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "desktop/resources/CommandIds.h"
 #include "desktop/tests/ViewTestSupport.h"
 #include "store/CPCategoryTable.h"

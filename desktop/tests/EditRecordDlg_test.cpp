@@ -14,8 +14,8 @@
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CProfile.h"
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 #include "desktop/tests/ViewTestSupport.h"
 #include "notifier/HotSyncNotification.h"
 

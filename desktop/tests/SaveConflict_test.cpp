@@ -13,8 +13,8 @@
 
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 #include "desktop/UserDataLock.h"
 #include "desktop/resources/CommandIds.h"
 #include "desktop/resources/StringTable.h"

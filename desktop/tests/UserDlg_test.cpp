@@ -10,9 +10,9 @@
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CProfile.h"
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "desktop/CUserDlg.h"
-#include "desktop/StoredMemo.h"
+#include "protect/StoredMemo.h"
 #include "desktop/TextConversion.h"
 #include "desktop/tests/GuiTestSupport.h"
 

@@ -12,8 +12,8 @@
 
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 #include "desktop/TextConversion.h"
 #include "text/CodePage932.h"
 

@@ -16,7 +16,7 @@
 #include <ctime>
 #include <sstream>
 
-#include "hotsync/pdb/AtomicFile.h"
+#include "store/AtomicFile.h"
 
 namespace tallimor {
 namespace {

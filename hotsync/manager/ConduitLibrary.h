@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "hotsync/manager/SharedLibrary.h"
 
 namespace tallimor {

@@ -2,7 +2,7 @@
 // replaced atomically by every write.
 #include "hotsync/manager/ConduitSettings.h"
 
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "hotsync/manager/SyncAction.h"
 
 namespace tallimor {

@@ -1,7 +1,7 @@
 // configure: the conduit's HotSync action of a user, chosen in the conduit's dialog or
 // given with --action. Either way the choice is kept through ConduitSettings, as the
 // default or for the next HotSync only.
-#include "conduit/ConduitInterface.h"
+#include "hotsync/plugin/ConduitInterface.h"
 #include "hotsync/manager/ConduitLibrary.h"
 #include "hotsync/manager/ConduitSettings.h"
 #include "hotsync/manager/DisplayProbe.h"

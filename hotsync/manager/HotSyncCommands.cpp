@@ -7,7 +7,7 @@
 #include "hotsync/manager/HotSyncCommand.h"
 #include "hotsync/manager/HotSyncContext.h"
 #include "hotsync/users/HotSyncRoot.h"
-#include "tools/common/Invocation.h"
+#include "cli/Invocation.h"
 
 #ifndef TALLIMOR_VERSION
 #error "TALLIMOR_VERSION must come from the build"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandSpec.h"
 
 namespace tallimor {
 

@@ -9,8 +9,8 @@
 #include "hotsync/manager/ExitStatus.h"
 #include "hotsync/manager/HotSyncCommands.h"
 #include "hotsync/users/UsersResults.h"
-#include "tools/common/ArgumentText.h"
-#include "tools/common/CommandHelp.h"
+#include "cli/ArgumentText.h"
+#include "cli/CommandHelp.h"
 
 namespace tallimor {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "hotsync/users/UserData.h"
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandSpec.h"
 
 namespace tallimor {
 

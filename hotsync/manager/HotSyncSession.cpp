@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "conduit/SyncTypes.h"
+#include "hotsync/plugin/SyncTypes.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "hotsync/log/HotSyncLog.h"
 #include "hotsync/log/HsLog.h"

@@ -1,7 +1,7 @@
 // The table of HotSync actions, one row an action, in sync type order.
 #include "hotsync/manager/SyncAction.h"
 
-#include "conduit/SyncTypes.h"
+#include "hotsync/plugin/SyncTypes.h"
 
 namespace tallimor {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/SyncProperties.h"
 
 namespace tallimor {
 

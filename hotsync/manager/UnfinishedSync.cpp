@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "hotsync/log/LogFormat.h"
-#include "hotsync/pdb/AtomicFile.h"
+#include "store/AtomicFile.h"
 
 namespace tallimor {
 

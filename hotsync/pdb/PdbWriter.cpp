@@ -3,7 +3,7 @@
 // bytes, app info, sort info, then records or resources in entry order.
 #include "hotsync/pdb/PdbWriter.h"
 
-#include "hotsync/pdb/AtomicFile.h"
+#include "store/AtomicFile.h"
 
 namespace tallimor {
 namespace {

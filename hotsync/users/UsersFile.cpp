@@ -10,7 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "hotsync/pdb/AtomicFile.h"
+#include "store/AtomicFile.h"
 #include "hotsync/users/UsersDocument.h"
 #include "hotsync/users/UsersResults.h"
 

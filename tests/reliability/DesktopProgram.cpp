@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "desktop/CProtectedRecordFile.h"
+#include "protect/CProtectedRecordFile.h"
 #include "store/ResultCodes.h"
 
 namespace tallimor::reliability {

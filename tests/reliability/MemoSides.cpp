@@ -10,8 +10,8 @@
 #include <tuple>
 
 #include "crypto/CBlowfish.h"
-#include "desktop/PasswordInfo.h"
-#include "desktop/StoredMemo.h"
+#include "protect/PasswordInfo.h"
+#include "protect/StoredMemo.h"
 #include "hotsync/handheld/Handheld.h"
 #include "store/CPRecordFile.h"
 #include "tools/tallimor-handheld/MemoDatabase.h"

@@ -7,8 +7,8 @@
 
 #include <filesystem>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 #include "tests/reliability/ReferenceRuns.h"
 
 namespace tallimor::reliability {

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 
 namespace tallimor::reliability {
 namespace {

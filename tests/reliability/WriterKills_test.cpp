@@ -19,8 +19,8 @@
 #include <memory>
 #include <thread>
 
-#include "desktop/CProtectedRecordFile.h"
-#include "desktop/StoredMemo.h"
+#include "protect/CProtectedRecordFile.h"
+#include "protect/StoredMemo.h"
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/users/UsersFile.h"
 #include "tests/reliability/Tally.h"

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <utility>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "text/CodePage932.h"
 
 namespace tallimor {

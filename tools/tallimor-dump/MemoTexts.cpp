@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "crypto/CBlowfish.h"
-#include "desktop/PasswordInfo.h"
-#include "desktop/StoredMemo.h"
+#include "protect/PasswordInfo.h"
+#include "protect/StoredMemo.h"
 #include "tools/common/TextOutput.h"
 
 namespace tallimor {

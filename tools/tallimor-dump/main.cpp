@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "store/ResultCodes.h"
-#include "tools/common/Invocation.h"
+#include "cli/Invocation.h"
 #include "tools/common/PasswordPrompt.h"
 #include "tools/tallimor-dump/DumpWriters.h"
 #include "tools/tallimor-dump/DumpedFile.h"

@@ -4,8 +4,8 @@
 // commands/; HandheldProgram lists them.
 #pragma once
 
-#include "tools/common/CommandLine.h"
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandLine.h"
+#include "cli/CommandSpec.h"
 
 namespace tallimor {
 

@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 
-#include "tools/common/CommandHelp.h"
-#include "tools/common/Invocation.h"
+#include "cli/CommandHelp.h"
+#include "cli/Invocation.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"
 #include "tools/tallimor-handheld/HandheldSession.h"
 

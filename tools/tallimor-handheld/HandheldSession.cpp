@@ -11,10 +11,10 @@
 #include <cstring>
 #include <ctime>
 
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "hotsync/handheld/HandheldDatabase.h"
-#include "tools/common/ArgumentText.h"
-#include "tools/common/CommandHelp.h"
+#include "cli/ArgumentText.h"
+#include "cli/CommandHelp.h"
 #include "tools/common/PasswordPrompt.h"
 #include "tools/common/TextOutput.h"
 #include "tools/tallimor-handheld/NumberArgument.h"

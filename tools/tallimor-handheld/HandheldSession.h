@@ -13,8 +13,8 @@
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/pdb/PdbFile.h"
 #include "store/CPCategoryTable.h"
-#include "tools/common/CommandLine.h"
-#include "tools/common/CommandSpec.h"
+#include "cli/CommandLine.h"
+#include "cli/CommandSpec.h"
 #include "tools/tallimor-handheld/MemoDatabase.h"
 
 namespace tallimor {

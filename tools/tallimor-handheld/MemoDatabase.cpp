@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "crypto/CMD5.h"
-#include "desktop/StoredMemo.h"
+#include "protect/StoredMemo.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "store/Cp932Bytes.h"
 

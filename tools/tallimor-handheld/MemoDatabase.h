@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "crypto/CBlowfish.h"
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "hotsync/handheld/HandheldDatabase.h"
 #include "hotsync/pdb/PdbFile.h"
 #include "store/CPCategoryTable.h"

@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "conduit/ConduitInterface.h"
-#include "conduit/SyncProperties.h"
+#include "hotsync/plugin/ConduitInterface.h"
+#include "hotsync/plugin/SyncProperties.h"
 
 namespace {
 

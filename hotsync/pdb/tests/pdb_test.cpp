@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "hotsync/pdb/AtomicFile.h"
 #include "hotsync/pdb/PdbReader.h"
 #include "hotsync/pdb/PdbWriter.h"
 

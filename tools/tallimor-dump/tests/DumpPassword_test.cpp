@@ -11,7 +11,7 @@
 #include <sstream>
 #include <string>
 
-#include "desktop/tests/ProtectedFileWriter.h"
+#include "protect/tests/ProtectedFileWriter.h"
 
 namespace tallimor {
 namespace {

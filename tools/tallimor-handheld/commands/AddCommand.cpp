@@ -1,7 +1,7 @@
 // add: adds a memo, marked changed for the next HotSync, and prints its id. The text is
 // an argument, or standard input when it is "-", so that a secret memo need not show in
 // the process list or the shell's history.
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"
 #include "tools/tallimor-handheld/HandheldSession.h"
 #include "tools/tallimor-handheld/NumberArgument.h"

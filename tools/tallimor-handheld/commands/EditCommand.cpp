@@ -1,6 +1,6 @@
 // edit: replaces the text of a memo and marks it changed; the text may come from
 // standard input ("-") as for add.
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"
 #include "tools/tallimor-handheld/HandheldSession.h"
 

@@ -1,6 +1,6 @@
 // list: every record of the memo database in database order, deleted ones included,
 // with the memo text deciphered, as a listing or as JSON.
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "tools/common/TextOutput.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"
 #include "tools/tallimor-handheld/HandheldSession.h"

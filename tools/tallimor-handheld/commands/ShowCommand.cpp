@@ -1,5 +1,5 @@
 // show: prints the text of one memo, deciphered, as UTF-8.
-#include "desktop/PasswordInfo.h"
+#include "protect/PasswordInfo.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"
 #include "tools/tallimor-handheld/HandheldSession.h"
 

@@ -1,0 +1,173 @@
+// Tests of the record.dat made for a user who has had no HotSync yet: its bytes are
+// checked field by field against the handheld memo database's identity, a category
+// table and digest built independently (OpenSSL's MD5), and the next login checks the
+// password it carries.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "protect/StoredMemo.h"
+#include "protect/UserStore.h"
+#include "protect/tests/ProtectedFileWriter.h"
+
+namespace tallimor {
+namespace {
+
+using testing::OpenSslBlowfish;
+using testing::OpenSslMd5;
+using testing::PlainMemo;
+using testing::ReadBytes;
+
+std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
+                                    static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
+  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
+}
+std::uint32_t PalmNow() { return static_cast<std::uint32_t>(std::time(nullptr) + 2082844800LL); }
+
+class NewMemoDatabaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = ::testing::TempDir() + "newdb-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    path_ = dir_ + "/user/Tallimor-Vexa/record.dat";
+  }
+  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+  // Opens the user without a file, types one memo and saves: the file is made.
+  void MakeWithOneMemo(const char* password, const std::string& memo) {
+    std::unique_ptr<CProtectedRecordFile> store;
+    UserStoreOutcome outcome;
+    ASSERT_EQ(OpenUserStore(path_, password, store, &outcome), kOk);
+    ASSERT_TRUE(outcome.opened);
+    ASSERT_TRUE(outcome.check.fileMissing);
+    ASSERT_EQ(StoreMemo(*store->AddEmptyRecord(), memo), kOk);
+    ASSERT_EQ(store->Save(), kOk);
+    // The store now has the new database's table: memos can be filed from here on.
+    ASSERT_NE(store->Categories(), nullptr);
+    ASSERT_NE(store->CategoryAt(0), nullptr);
+    EXPECT_STREQ(store->CategoryAt(0)->Name(), "Unfiled");
+  }
+
+  // The app info data a new database must carry: Unfiled alone (index 0, id 0, nothing
+  // changed, last id 0), four zero bytes, the digest, an empty hint.
+  static std::vector<std::uint8_t> ExpectedAppData(const char* password) {
+    std::vector<std::uint8_t> data = testing::CategoryTableBytes({"Unfiled"});
+    data.insert(data.end(), 4, 0);
+    std::array<std::uint8_t, 16> digest{};
+    if (password != nullptr) digest = OpenSslMd5(password);
+    data.insert(data.end(), digest.begin(), digest.end());
+    data.push_back(0);
+    return data;
+  }
+
+  std::string dir_, path_;
+};
+
+TEST_F(NewMemoDatabaseTest, TheFileCarriesTheHandheldDatabasesIdentityUnfiledAndTheDigest) {
+  const std::uint32_t before = PalmNow();
+  MakeWithOneMemo("typed-pw", "first memo");
+  const std::uint32_t after = PalmNow();
+  const std::vector<std::uint8_t> b = ReadBytes(path_);
+  ASSERT_GT(b.size(), 84u + 56u + 297u + 40u);
+
+  // Header.
+  EXPECT_EQ(Le32(b, 0), 84u);
+  EXPECT_EQ(Le16(b, 4), 1u);  // version 1, as the conduit writes it from the handheld
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[6]), 32), std::string("TallimorDB") + std::string(22, '\0'));
+  EXPECT_EQ(Le32(b, 40), 0u);
+  // Creator 'Tlmr' and type 'DATA' as 32-bit values with the first letter most
+  // significant, stored little-endian like every field.
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[44]), 4), "rmlT");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[48]), 4), "ATAD");
+  EXPECT_EQ(Le16(b, 52), 0x0008u);  // backed up, as the handheld makes it
+  const std::uint32_t modified = Le32(b, 56), created = Le32(b, 64);
+  EXPECT_GE(created, before);
+  EXPECT_LE(created, after);
+  EXPECT_EQ(modified, created);
+  EXPECT_EQ(Le32(b, 68), 0u);  // never backed up
+  EXPECT_EQ(Le32(b, 72), 1u);
+  EXPECT_EQ(Le32(b, 76), 56u + 297u);
+  EXPECT_EQ(Le32(b, 80), 0u);
+
+  // App info block: named after the database, exactly as large as its data.
+  const std::size_t block = 84;
+  EXPECT_EQ(Le32(b, block), 56u + 297u);
+  EXPECT_EQ(Le16(b, block + 4), 4098u);
+  EXPECT_EQ(Le32(b, block + 8), 56u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[block + 12])), "TallimorDB");
+  EXPECT_EQ(Le32(b, block + 44), 297u);
+  EXPECT_EQ(Le32(b, block + 48), 297u);
+  const std::vector<std::uint8_t> appData(b.begin() + block + 56, b.begin() + block + 56 + 297);
+  EXPECT_EQ(appData, ExpectedAppData("typed-pw"));
+
+  // The memo, new and enciphered with the typed password.
+  const std::size_t record = block + 56 + 297;
+  EXPECT_EQ(Le32(b, record + 16), 0u);
+  EXPECT_EQ(b[record + 24], 0x08);
+  const std::vector<std::uint8_t> stored(b.begin() + record + 40, b.end());
+  EXPECT_EQ(OpenSslBlowfish("typed-pw", stored, true), PlainMemo("first memo"));
+
+  struct stat st {};
+  ASSERT_EQ(stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(NewMemoDatabaseTest, TheNextLoginRefusesAWrongPasswordAndOpensWithTheRightOne) {
+  MakeWithOneMemo("typed-pw", "first memo");
+  std::unique_ptr<CProtectedRecordFile> store;
+  UserStoreOutcome outcome;
+  for (const char* wrong : {"", "typed-PW", "anything"}) {
+    ASSERT_EQ(OpenUserStore(path_, wrong, store, &outcome), kOk);
+    EXPECT_FALSE(outcome.opened) << wrong;
+    EXPECT_EQ(store, nullptr);
+  }
+  ASSERT_EQ(OpenUserStore(path_, "typed-pw", store, &outcome), kOk);
+  ASSERT_TRUE(outcome.opened);
+  EXPECT_TRUE(outcome.check.passwordSet);
+  EXPECT_FALSE(outcome.check.fileMissing);
+  EXPECT_EQ(outcome.loadResult, kOk);
+  ASSERT_EQ(store->RecordCount(), 1);
+  EXPECT_EQ(StoredMemoText(*store->RecordAt(0)), "first memo");
+  std::string hint = "not read";
+  EXPECT_EQ(ReadUserHint(path_, &hint), kOk);
+  EXPECT_EQ(hint, "");
+}
+
+TEST_F(NewMemoDatabaseTest, AnEmptyPasswordMakesAFileWithoutDigestAndPlainMemos) {
+  MakeWithOneMemo("", "open memo");
+  const std::vector<std::uint8_t> b = ReadBytes(path_);
+  const std::vector<std::uint8_t> appData(b.begin() + 84 + 56, b.begin() + 84 + 56 + 297);
+  EXPECT_EQ(appData, ExpectedAppData(nullptr));
+  const std::size_t record = 84 + 56 + 297;
+  EXPECT_EQ(std::vector<std::uint8_t>(b.begin() + record + 40, b.end()), PlainMemo("open memo"));
+  const UserPasswordCheck check = CheckUserPassword(path_, "whatever");
+  EXPECT_TRUE(check.accepted);
+  EXPECT_FALSE(check.keyed);
+}
+
+// A first save that cannot write its memos takes the file it made back, so the next
+// HotSync still finds no desktop file and copies the handheld's data whole.
+TEST_F(NewMemoDatabaseTest, AFirstSaveThatFailsLeavesNoFileBehind) {
+  std::unique_ptr<CProtectedRecordFile> store;
+  UserStoreOutcome outcome;
+  ASSERT_EQ(OpenUserStore(path_, "pw", store, &outcome), kOk);
+  const std::vector<std::uint8_t> tooLong(65488, 'x');  // above what one record image holds
+  ASSERT_EQ(store->AddEmptyRecord()->SetData(static_cast<std::uint32_t>(tooLong.size()), tooLong.data()), kOk);
+  EXPECT_EQ(store->Save(), kErrWrite);
+  struct stat st {};
+  EXPECT_NE(stat(path_.c_str(), &st), 0);
+  store->SetDirty(false);  // the test gives the memo up
+}
+
+}  // namespace
+}  // namespace tallimor
