@@ -4,6 +4,8 @@
 // disk is always either the one read or the complete new one.
 #include "conduit/CPDesktopDatabase.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@
 
 #include "conduit/SyncLog.h"
 #include "store/CPCategoryTable.h"
+#include "store/FileDirectory.h"
 
 namespace tallimor {
 namespace {
@@ -500,6 +503,7 @@ Result CPDesktopDatabase::WriteContents(int fd, StoredFlagsPolicy policy) {
 Result CPDesktopDatabase::WriteCopy(const std::string& path, StoredFlagsPolicy policy) {
   if (!header_) return kErrWrite;
   const bool existed = PathExists(path);
+  if (!existed) return WriteNewFile(path, policy);
   LockedFile copy;
   if (copy.Open(path, LockedFile::Mode::kReadWriteOrCreate) != kOk) return kErrWrite;
   const Result written = copy.Replace([&](int fd) { return WriteContents(fd, policy); });
@@ -514,6 +518,27 @@ Result CPDesktopDatabase::WriteOver(CPDesktopDatabase& target, StoredFlagsPolicy
   const Result written = target.ReplaceContents([&](int fd) { return WriteContents(fd, policy); });
   target.CloseHandle();
   return written;
+}
+
+Result CPDesktopDatabase::WriteNewFile(const std::string& path, StoredFlagsPolicy policy) {
+  // Written whole beside its name and then renamed into place, so that a writer killed
+  // half way leaves no empty or partial file under the name (only a temporary, which
+  // the next writer clears away), and held locked until it stands there.
+  std::string pattern = path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  RemoveLeftTemporaries(path, ".");
+  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) return kErrWrite;
+  const std::string temp(name.data());
+  Result result = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fchmod(fd, 0600) == 0 ? kOk : kErrWrite;
+  if (result == kOk) result = WriteContents(fd, policy);
+  if (result == kOk && ::fsync(fd) != 0) result = kErrWrite;
+  if (result == kOk && ::rename(temp.c_str(), path.c_str()) != 0) result = kErrWrite;
+  if (result != kOk) ::unlink(temp.c_str());
+  ::close(fd);
+  if (result == kOk) SyncDirectoryOf(path);
+  return result == kErrOutOfMemory ? kErrOutOfMemory : (result == kOk ? kOk : kErrWrite);
 }
 
 void CPDesktopDatabase::SetCommitMark(std::uint32_t mark) {

@@ -242,6 +242,8 @@ class CPDesktopDatabase : public CPDatabase {
   Result OpenWaitingForHolder(std::int32_t mode);
   // Replaces the open file's contents by what `write` puts out; kErrWrite.
   Result ReplaceContents(const std::function<Result(int fd)>& write);
+  // WriteCopy for a file that does not exist yet.
+  Result WriteNewFile(const std::string& path, StoredFlagsPolicy policy);
   // Writes the header, the blocks and the records in slot order to `fd`.
   Result WriteContents(int fd, StoredFlagsPolicy policy);
   // Applies `change` to every stored record that `select` accepts; true if any.

@@ -72,20 +72,32 @@ Result KeptAsideFile::Keep(const DbBlockInfo& appInfo, const DbDescriptor& datab
     // Read with a sync type that never writes the file: it is written below, whole.
     CPDesktopDatabase kept(nullptr, capabilities, databaseName, name.c_str(), directory_.c_str(),
                            kSyncDesktopToHandheld4);
-    const bool fresh = !Exists(*path);
+    const auto makeFresh = [&]() {
+      const Result made = kept.SetDatabaseInfo(databaseName, database.flags, database.type, database.creator,
+                                               database.version, database.modificationNumber,
+                                               database.creationDate, database.modificationDate,
+                                               database.backupDate);
+      return made == kOk ? kept.SetAppInfo(appInfo) : made;
+    };
+    bool fresh = !Exists(*path);
     if (fresh) {
-      Result made = kept.SetDatabaseInfo(databaseName, database.flags, database.type, database.creator,
-                                         database.version, database.modificationNumber,
-                                         database.creationDate, database.modificationDate,
-                                         database.backupDate);
-      if (made == kOk) made = kept.SetAppInfo(appInfo);
+      const Result made = makeFresh();
       if (made != kOk) return made;
     } else {
       Result read = kept.OpenForSyncType();
       if (read == kOk) read = kept.ReadForSync();
-      // A file that cannot be read whole is never written over: the next name is tried.
-      if (read != kOk || DigestHeld(kept) != digest) continue;
-      kept.CloseHandle();  // held since the read; written below through a path of its own
+      // An empty file (left by an earlier version's writer killed half way) holds
+      // nothing to keep: it is made anew.
+      if (read == kOk && kept.StoredRecordCount() == 0 && kept.AppInfo() == nullptr) {
+        kept.CloseHandle();
+        const Result made = makeFresh();
+        if (made != kOk) return made;
+        fresh = true;
+      } else {
+        // A file that cannot be read whole is never written over: the next name is tried.
+        if (read != kOk || DigestHeld(kept) != digest) continue;
+        kept.CloseHandle();  // held since the read; written below through a path of its own
+      }
     }
     for (const CPRecord& record : records) {
       if (!fresh && Holds(kept, record)) continue;

@@ -241,6 +241,18 @@ TEST_F(SyncSafetyTest, ChangesUnderTheOldPasswordAreKeptAsideNotSent) {
   EXPECT_EQ(LiveHandheld(), LiveDesktop());
 }
 
+TEST_F(SyncSafetyTest, AnEmptyKeptAsideFileThatAKilledWriterLeftIsMadeAnew) {
+  MakeHandheldDb({{0x10, "N:one", 1, true}}, {}, AppDataWithDigest('\x22'));
+  MakeDesktopFile({{0x10, "O:one", 1, 0}, {0, "O:new", 1, kPcNew}}, {}, AppDataWithDigest('\x11'));
+  WriteFileBytes(userDir_ + "/record.OLD", {});
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+  const DesktopFile kept = ReadDesktop("record.OLD");
+  EXPECT_EQ(kept.appData, AppDataWithDigest('\x11'));
+  ASSERT_EQ(kept.memos.size(), 1u);
+  EXPECT_EQ(kept.memos[0].data, "O:new");
+  EXPECT_FALSE(fs::exists(userDir_ + "/record-2.OLD"));
+}
+
 TEST_F(SyncSafetyTest, APasswordChangedWithoutDesktopChangesSimplyTakesEffect) {
   MakeHandheldDb({{0x10, "N:one", 1, true}, {0x11, "N:two", 2, true}}, {}, AppDataWithDigest('\x22'));
   MakeDesktopFile({{0x10, "O:one", 1, 0}, {0x11, "O:two", 2, 0}}, {}, AppDataWithDigest('\x11'));
