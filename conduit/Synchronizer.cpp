@@ -738,11 +738,13 @@ Result Synchronizer::collectRecords(CPDatabase& side, std::vector<CPRecord>& rec
 }
 
 Result Synchronizer::checkHandheldAppInfo() {
-  if (!remote_->UsesAppInfo() || !remote_->UsesCategories()) return kOk;
-  std::vector<std::uint8_t> bytes;
+  handheldAppInfo_.clear();
+  if (!remote_->UsesAppInfo()) return kOk;
   DbBlockInfo info;
-  const Result read = ReadAppInfoBlock(*remote_, bytes, info);
+  const Result read = ReadAppInfoBlock(*remote_, handheldAppInfo_, info);
   if (read != kOk) return read;
+  if (!remote_->UsesCategories()) return kOk;
+  const std::vector<std::uint8_t>& bytes = handheldAppInfo_;
   // A database without the block takes the desktop's (synchronizeAppInfo); one whose
   // block is there but cut short is damaged.
   if (bytes.empty() || bytes.size() >= kCategoryTableSize) return kOk;
@@ -772,10 +774,9 @@ Result Synchronizer::decideMerge() {
 Result Synchronizer::checkPasswords() {
   passwordChanged_ = false;
   if (!remote_->UsesAppInfo() || !local_->UsesAppInfo()) return kOk;
-  std::vector<std::uint8_t> handheld;
-  DbBlockInfo handheldInfo;
-  Result result = ReadAppInfoBlock(*remote_, handheld, handheldInfo);
-  if (result == kOk) result = ReadAppInfoBlock(*local_, oldAppInfo_, oldAppInfoBlock_);
+  // The handheld's block as checkHandheldAppInfo read it.
+  const std::vector<std::uint8_t>& handheld = handheldAppInfo_;
+  Result result = ReadAppInfoBlock(*local_, oldAppInfo_, oldAppInfoBlock_);
   if (result != kOk) return result;
   // A side without the block takes the other's, as it always has: there is no
   // digest to tell a password by.

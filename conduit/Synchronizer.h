@@ -196,8 +196,9 @@ class Synchronizer {
   Result recoverDesktop();
   // The desktop file's path, composed as the desktop manager composes it.
   std::string desktopPath() const;
-  // Refuses a handheld memo database whose application information is there but
-  // cannot hold the category table: synchronized, it would spread the damage.
+  // Reads the handheld's application information (kept for checkPasswords) and
+  // refuses a memo database whose block is there but cannot hold the category
+  // table: synchronized, it would spread the damage.
   Result checkHandheldAppInfo();
   // Reads both sides' password digests; when they differ, takes the desktop records
   // that may not reach the handheld out of the HotSync (see KeptAsideFile.h).
@@ -282,6 +283,7 @@ class Synchronizer {
   std::uint32_t handheldMark_ = 0;                    // the handheld database's commit mark
   bool mergeFirstSync_ = false;                       // records are paired by their contents
   bool passwordChanged_ = false;                      // the two sides' digests differ
+  std::vector<std::uint8_t> handheldAppInfo_;         // the handheld's app info block, read once
   std::vector<std::uint8_t> oldAppInfo_;              // the desktop's app info before the HotSync
   DbBlockInfo oldAppInfoBlock_{};                     // its name and reserved word
   std::vector<CPRecord> keptAside_;                   // taken out under the old password
