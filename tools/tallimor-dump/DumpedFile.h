@@ -1,6 +1,8 @@
 // DumpedFile: everything tallimor-dump shows of a record file, read once: the
 // header, both info blocks, the category table found in the app info data and
-// the records in file order, with the result of the read.
+// the records in file order, with the result of the read. A handheld memo database
+// (.pdb) is shown in the same terms: its header and blocks as a record file would
+// carry them, its records with the status bits their attributes stand for.
 #pragma once
 
 #include <memory>
@@ -14,7 +16,13 @@
 
 namespace tallimor {
 
+enum class DumpedKind {
+  kRecordFile,     // record.dat, record.BAK, an .ARC: the desktop record file format
+  kPalmDatabase,   // a standard Palm database file (.pdb), such as a handheld backup
+};
+
 struct DumpedFile {
+  DumpedKind kind = DumpedKind::kRecordFile;
   bool headerRead = false;                        // false when the header could not be read
   RecordFileContents contents;                    // header and blocks as read
   std::vector<std::unique_ptr<CPRecord>> records;  // in file order
@@ -25,13 +33,17 @@ struct DumpedFile {
   std::string openError;                          // why the file could not be opened
   bool hasTexts = false;                          // --password: texts holds the memos
   std::vector<std::string> texts;                 // each record's memo as UTF-8, file order
+  std::vector<std::string> memos;                 // the same as code page 932, as stored
 };
 
-// Reads the record file at `path` into `out`. The file is read without taking
-// its lock: record files are only ever replaced whole, so a reader sees one
-// complete version. A category table is looked for when the app info data holds
-// at least its 276 bytes. Returns the first error (the read's, else the table's);
-// kErrOpenFailed when the file cannot be opened or is not a regular file.
+// Reads the file at `path` into `out`: a record file when it starts with the record
+// file header's length (84, little-endian) or is empty, else a Palm database file. The
+// file is only read, without taking its lock: both kinds are only ever replaced whole,
+// so a reader sees one complete version. A category table is looked for when the app
+// info data holds at least its 276 bytes. Returns the first error (the read's, else
+// the table's); kErrOpenFailed when the file cannot be opened or is not a regular file.
+// A Palm database that cannot be parsed, or is a resource database, gives its error
+// (kErrRead*) with the reason in `openError` and no header.
 Result ReadDumpedFile(const std::string& path, DumpedFile& out);
 
 }  // namespace tallimor
