@@ -71,7 +71,7 @@ class UuidMaker {
 };
 
 void WriteString(const char* key, const std::string& value, std::ostream& out, bool* replaced) {
-  out << "\t\t\t\t<String><Key>" << key << "</Key><Value>" << XmlText(value, replaced) << "</Value></String>\n";
+  out << "\t\t\t\t\t<String><Key>" << key << "</Key><Value>" << XmlText(value, replaced) << "</Value></String>\n";
 }
 
 }  // namespace
@@ -98,7 +98,7 @@ void WriteKeePassXml(const std::vector<ExchangeMemo>& memos, const std::vector<s
       << "\t<Meta>\n\t\t<Generator>Tallimor</Generator>\n\t\t<DatabaseName>Tallimor</DatabaseName>\n\t</Meta>\n"
       << "\t<Root>\n\t\t<Group>\n\t\t\t<UUID>" << uuids.Next() << "</UUID>\n\t\t\t<Name>Tallimor</Name>\n";
   for (const std::string& group : groups) {
-    out << "\t\t\t<Group>\n\t\t\t<UUID>" << uuids.Next() << "</UUID>\n\t\t\t<Name>" << XmlText(group, &unused)
+    out << "\t\t\t<Group>\n\t\t\t\t<UUID>" << uuids.Next() << "</UUID>\n\t\t\t\t<Name>" << XmlText(group, &unused)
         << "</Name>\n";
     for (const ExchangeMemo& memo : memos) {
       if (memo.category != group) continue;
@@ -108,11 +108,11 @@ void WriteKeePassXml(const std::vector<ExchangeMemo>& memos, const std::vector<s
         if (on) tags += (tags.empty() ? "" : ";") + std::string(tag);
       }
       bool memoReplaced = false;
-      out << "\t\t\t<Entry>\n\t\t\t\t<UUID>" << uuids.Next() << "</UUID>\n";
-      if (!tags.empty()) out << "\t\t\t\t<Tags>" << tags << "</Tags>\n";
+      out << "\t\t\t\t<Entry>\n\t\t\t\t\t<UUID>" << uuids.Next() << "</UUID>\n";
+      if (!tags.empty()) out << "\t\t\t\t\t<Tags>" << tags << "</Tags>\n";
       WriteString("Title", KeePassTitle(memo.text), out, &memoReplaced);
       WriteString("Notes", memo.text, out, &memoReplaced);
-      out << "\t\t\t</Entry>\n";
+      out << "\t\t\t\t</Entry>\n";
       if (memoReplaced) ++*replaced;
     }
     out << "\t\t\t</Group>\n";
