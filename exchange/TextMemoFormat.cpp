@@ -49,7 +49,9 @@ bool ReadTextMemos(std::string_view bytes, std::vector<ExchangeMemo>* memos, Imp
     const std::size_t end = bytes.find('\n');
     std::string_view line = bytes.substr(0, end);
     bytes.remove_prefix(end == std::string_view::npos ? bytes.size() : end + 1);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    // Every CR at a line end goes, not only that of a CR LF: a line read never ends in
+    // CR, so what is written again reads back the same.
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
 
     const bool isPrivate = StartsWith(line, kPrivateHeader);
     if (isPrivate || StartsWith(line, kHeader)) {

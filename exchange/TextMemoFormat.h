@@ -25,7 +25,8 @@ namespace tallimor {
 void WriteTextMemos(const std::vector<ExchangeMemo>& memos, std::ostream& out);
 
 // Reads every memo of `bytes` into *memos (replacing what it held). An empty file holds
-// no memo; CR LF line ends are taken as LF, a byte order mark is skipped, and the last
+// no memo; CR LF line ends are taken as LF (and CRs at a line end dropped), a byte
+// order mark is skipped, and the last
 // memo may lack its final line end. False with *problem set (and *memos empty) when the
 // file does not start with a header line (kTextNoHeader), is too large or holds too
 // many memos.
