@@ -56,11 +56,12 @@ bool ReadRow(std::string_view bytes, std::size_t& at, std::size_t& line, std::ve
         ++at;
         continue;
       }
-      if (c == '\r' && at + 1 < bytes.size() && bytes[at + 1] == '\n') {
-        ++at;  // a CR LF inside a field is a line end of the memo: LF
-        continue;
+      if (c == '\n') {
+        // A CR LF inside a field is a line end of the memo: LF. Every CR before the LF
+        // goes, so that no field read holds a CR LF and a field written reads back whole.
+        while (!fields->back().empty() && fields->back().back() == '\r') fields->back().pop_back();
+        ++line;
       }
-      if (c == '\n') ++line;
       fields->back().push_back(c);
       ++at;
       continue;

@@ -22,7 +22,7 @@ std::optional<DumpFormat> DumpFormatNamed(const std::string& name) {
   return std::nullopt;
 }
 
-DumpExportCounts WriteDumpExport(const DumpedFile& file, DumpFormat format, bool includeDeleted, std::ostream& out) {
+DumpExportCounts WriteDumpExport(const MemoFile& file, DumpFormat format, bool includeDeleted, std::ostream& out) {
   DumpExportCounts counts;
   const CPCategoryTable* table = file.hasCategories ? &file.categories : nullptr;
   std::vector<ExchangeMemo> memos;

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "tools/tallimor-dump/DumpedFile.h"
+#include "exchange/MemoFile.h"
 
 namespace tallimor {
 
@@ -26,6 +26,6 @@ struct DumpExportCounts {
 
 // Writes the memos of `file`, whose texts are filled (file.hasTexts), in file order;
 // deleted and archived records only with `includeDeleted`.
-DumpExportCounts WriteDumpExport(const DumpedFile& file, DumpFormat format, bool includeDeleted, std::ostream& out);
+DumpExportCounts WriteDumpExport(const MemoFile& file, DumpFormat format, bool includeDeleted, std::ostream& out);
 
 }  // namespace tallimor

@@ -15,8 +15,8 @@
 #include "tools/common/PasswordPrompt.h"
 #include "tools/tallimor-dump/DumpExport.h"
 #include "tools/tallimor-dump/DumpWriters.h"
-#include "tools/tallimor-dump/DumpedFile.h"
-#include "tools/tallimor-dump/MemoTexts.h"
+#include "exchange/MemoFile.h"
+#include "exchange/MemoFileTexts.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ const tallimor::ProgramSpec kDump{
 // Reads the password, checks it and fills the memo texts of `dumped`. Returns kExitOk,
 // or an exit status after writing the reason to stderr. Every copy of the password is
 // wiped before this returns.
-int ShowMemoTexts(const std::string& file, tallimor::DumpedFile& dumped) {
+int ShowMemoTexts(const std::string& file, tallimor::MemoFile& dumped) {
   std::string key;
   std::string error;
   if (!tallimor::ReadCodePage932Password("Password: ", &key, &error)) {
@@ -134,7 +134,7 @@ int ShowMemoTexts(const std::string& file, tallimor::DumpedFile& dumped) {
   return kExitOk;
 }
 
-void ReportReadError(const std::string& file, tallimor::Result result, const tallimor::DumpedFile& dumped) {
+void ReportReadError(const std::string& file, tallimor::Result result, const tallimor::MemoFile& dumped) {
   std::cerr << kProgram << ": " << file << ": error " << result << ": " << tallimor::ResultMeaning(result);
   if (!dumped.openError.empty()) std::cerr << " (" << dumped.openError << ")";
   std::cerr << "\n";
@@ -162,13 +162,13 @@ int main(int argc, char** argv) {
     return tallimor::CommandHelp::UsageError(kDump, nullptr, "--include-deleted goes with --format", std::cerr);
   }
 
-  tallimor::DumpedFile dumped;
-  const tallimor::Result result = tallimor::ReadDumpedFile(file, dumped);
+  tallimor::MemoFile dumped;
+  const tallimor::Result result = tallimor::ReadMemoFile(file, dumped);
   if (result == tallimor::kErrOpenFailed) {
     ReportReadError(file, result, dumped);
     return kExitBadFile;
   }
-  if (result != tallimor::kOk && (format || dumped.kind == tallimor::DumpedKind::kPalmDatabase)) {
+  if (result != tallimor::kOk && (format || dumped.kind == tallimor::MemoFileKind::kPalmDatabase)) {
     // An export of part of the memos would pass for all of them; a .pdb that cannot be
     // parsed has nothing worth showing.
     ReportReadError(file, result, dumped);

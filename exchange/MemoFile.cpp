@@ -1,7 +1,7 @@
 // Reads a record file for tallimor-dump with the store's own reader, keeping the
 // records in file order rather than in a slot list; a Palm database file is read with
 // the .pdb reader and laid out the same way.
-#include "tools/tallimor-dump/DumpedFile.h"
+#include "exchange/MemoFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,7 +28,7 @@ std::unique_ptr<InfoBlock> BlockOf(const std::vector<std::uint8_t>& data, const 
 }
 
 // Lays a parsed Palm database out as a record file would carry it.
-Result FromPalmDatabase(const PdbFile& pdb, DumpedFile& out) {
+Result FromPalmDatabase(const PdbFile& pdb, MemoFile& out) {
   auto header = std::make_unique<RecordFileHeader>();
   header->version = 1;
   std::strncpy(header->name, pdb.header.name.c_str(), kDatabaseNameSize - 1);
@@ -60,8 +60,8 @@ Result FromPalmDatabase(const PdbFile& pdb, DumpedFile& out) {
   return kOk;
 }
 
-Result ReadPalmDatabase(const std::string& path, DumpedFile& out) {
-  out.kind = DumpedKind::kPalmDatabase;
+Result ReadPalmDatabase(const std::string& path, MemoFile& out) {
+  out.kind = MemoFileKind::kPalmDatabase;
   PdbFile pdb;
   std::string error;
   Result result = PdbReader::ReadFile(path, &pdb, &error);
@@ -104,7 +104,7 @@ bool LooksLikePalmDatabase(const std::string& path, int fd) {
 
 }  // namespace
 
-Result ReadDumpedFile(const std::string& path, DumpedFile& out) {
+Result ReadMemoFile(const std::string& path, MemoFile& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
     out.openError = std::strerror(errno);

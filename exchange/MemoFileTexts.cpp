@@ -1,6 +1,6 @@
 // Deciphering memo copies for tallimor-dump with the same cipher, byte order and password
 // check as the desktop program's protected store, and showing them as UTF-8.
-#include "tools/tallimor-dump/MemoTexts.h"
+#include "exchange/MemoFileTexts.h"
 
 #include <memory>
 #include <string>
@@ -11,7 +11,7 @@
 #include "protect/PasswordInfo.h"
 #include "protect/StoredMemo.h"
 #include "text/CodePage932.h"
-#include "tools/common/TextOutput.h"
+#include "exchange/ExchangeMemo.h"
 
 namespace tallimor {
 namespace {
@@ -24,16 +24,16 @@ bool DigestBeside(const std::string& path, PasswordInfo* info) {
   const std::size_t slash = path.rfind('/');
   const std::string beside = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + kRecordFileName;
   if (beside == path) return false;
-  DumpedFile neighbour;
-  ReadDumpedFile(beside, neighbour);
+  MemoFile neighbour;
+  ReadMemoFile(beside, neighbour);
   const InfoBlock* appInfo = neighbour.contents.appInfo.get();
-  if (neighbour.kind != DumpedKind::kRecordFile || appInfo == nullptr) return false;
+  if (neighbour.kind != MemoFileKind::kRecordFile || appInfo == nullptr) return false;
   *info = ReadPasswordInfo(appInfo->Data(), appInfo->Used());
   return true;
 }
 
 // Every record's data, deciphered by `cipher` when there is one.
-std::vector<std::vector<std::uint8_t>> PlainData(const DumpedFile& file, const CBlowfish* cipher) {
+std::vector<std::vector<std::uint8_t>> PlainData(const MemoFile& file, const CBlowfish* cipher) {
   std::vector<std::vector<std::uint8_t>> plain;
   plain.reserve(file.records.size());
   for (const auto& record : file.records) {
@@ -69,7 +69,7 @@ bool LooksLikeStoredMemo(const std::uint8_t* data, std::size_t length) {
   return CodePage932::ToUtf8(text).ok();
 }
 
-MemoTextsResult FillMemoTexts(const char* password, const std::string& path, DumpedFile& file,
+MemoTextsResult FillMemoTexts(const char* password, const std::string& path, MemoFile& file,
                               std::size_t* undecodable) {
   *undecodable = 0;
   file.hasTexts = false;
@@ -112,7 +112,7 @@ MemoTextsResult FillMemoTexts(const char* password, const std::string& path, Dum
   for (const auto& data : plain) {
     const std::string_view memo = StoredMemoText(data.data(), data.size());
     bool lossy = false;
-    file.texts.push_back(DisplayUtf8(memo, &lossy));
+    file.texts.push_back(Utf8FromCp932Lossy(memo, &lossy));
     file.memos.emplace_back(memo);
     if (lossy) ++*undecodable;
   }

@@ -1,8 +1,9 @@
-// DumpedFile: everything tallimor-dump shows of a record file, read once: the
-// header, both info blocks, the category table found in the app info data and
-// the records in file order, with the result of the read. A handheld memo database
-// (.pdb) is shown in the same terms: its header and blocks as a record file would
-// carry them, its records with the status bits their attributes stand for.
+// MemoFile: a file of memos opened read-only, read once: a record file (record.dat,
+// a backup record.BAK, an archive .ARC) or a handheld memo database (.pdb) such as a
+// handheld backup. It holds the header, both info blocks, the category table found in
+// the app info data and the records in file order, with the result of the read; a .pdb
+// is laid out in the same terms, its records with the status bits their attributes
+// stand for. tallimor-dump shows it; the desktop program's backup window shows its memos.
 #pragma once
 
 #include <memory>
@@ -16,13 +17,13 @@
 
 namespace tallimor {
 
-enum class DumpedKind {
+enum class MemoFileKind {
   kRecordFile,     // record.dat, record.BAK, an .ARC: the desktop record file format
   kPalmDatabase,   // a standard Palm database file (.pdb), such as a handheld backup
 };
 
-struct DumpedFile {
-  DumpedKind kind = DumpedKind::kRecordFile;
+struct MemoFile {
+  MemoFileKind kind = MemoFileKind::kRecordFile;
   bool headerRead = false;                        // false when the header could not be read
   RecordFileContents contents;                    // header and blocks as read
   std::vector<std::unique_ptr<CPRecord>> records;  // in file order
@@ -44,6 +45,6 @@ struct DumpedFile {
 // the table's); kErrOpenFailed when the file cannot be opened or is not a regular file.
 // A Palm database that cannot be parsed, or is a resource database, gives its error
 // (kErrRead*) with the reason in `openError` and no header.
-Result ReadDumpedFile(const std::string& path, DumpedFile& out);
+Result ReadMemoFile(const std::string& path, MemoFile& out);
 
 }  // namespace tallimor

@@ -1,6 +1,6 @@
-// The memo texts that tallimor-dump shows with --password: the password is checked
-// against the digest in the file's application information as the desktop program
-// checks it, each record is deciphered (when the file is protected) and its memo, up
+// The memo texts of a file opened read-only (tallimor-dump --password, the desktop
+// program's backup window): the password is checked against the digest in the file's
+// application information as the desktop program's store checks it, each record is deciphered (when the file is protected) and its memo, up
 // to the first NUL, is turned from code page 932 into UTF-8.
 //
 // A file without application information (an archive, .ARC, holds none) carries no
@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <string>
 
-#include "tools/tallimor-dump/DumpedFile.h"
+#include "exchange/MemoFile.h"
 
 namespace tallimor {
 
@@ -33,7 +33,7 @@ enum class MemoTextsResult {
 // memo byte sequence that is not code page 932 shows as U+FFFD; `undecodable` counts
 // the memos where that happened. Only copies of record data are deciphered; the records
 // stay as read.
-MemoTextsResult FillMemoTexts(const char* password, const std::string& path, DumpedFile& file,
+MemoTextsResult FillMemoTexts(const char* password, const std::string& path, MemoFile& file,
                               std::size_t* undecodable);
 
 // True when `data` is a memo in the stored form: its first NUL lies in its last 8 bytes
