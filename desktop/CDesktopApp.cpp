@@ -21,6 +21,7 @@
 #include "desktop/CAboutDlg.h"
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
+#include "desktop/CMemoExchange.h"
 #include "desktop/CPasswordPromptDlg.h"
 #include "protect/CProtectedRecordFile.h"
 #include "desktop/CUserDlg.h"
@@ -550,7 +551,7 @@ bool CDesktopApp::OnCommand(int command) {
       RunUserDialog();  // the dialog switches the user itself on success
       return true;
     default:
-      return false;
+      return CMemoExchange::OnCommand(*this, command);
   }
 }
 
