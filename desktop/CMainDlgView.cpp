@@ -48,6 +48,19 @@ constexpr int kMinPaneWidth = 100;
 constexpr int kContentColumnWidth = 300;
 constexpr int kCategoryColumnWidth = 150;
 
+// Keeps the current memo where it is while the view changes the list's rows or
+// selection itself.
+class FollowPause {
+ public:
+  explicit FollowPause(int& depth) : depth_(depth) { ++depth_; }
+  ~FollowPause() { --depth_; }
+  FollowPause(const FollowPause&) = delete;
+  FollowPause& operator=(const FollowPause&) = delete;
+
+ private:
+  int& depth_;
+};
+
 QCursor SplitterCursor() {
   return QCursor(QPixmap(QStringLiteral(":/tallimor/cursor104.png")), 8, 8);
 }
@@ -70,6 +83,12 @@ class CMainDlgView::CMemoListCtrl : public QTreeView {
     if (event->button() == Qt::LeftButton) view_.OnListDoubleClick();
   }
   void keyPressEvent(QKeyEvent* event) override {
+    // The list's own copy puts a row's text on the clipboard; memos reach the clipboard
+    // only through the Copy command, and only when it is enabled.
+    if (event->matches(QKeySequence::Copy)) {
+      event->accept();
+      return;
+    }
     QTreeView::keyPressEvent(event);
     switch (event->key()) {
       case Qt::Key_Up:
@@ -134,7 +153,7 @@ CMainDlgView::CMainDlgView(CDesktopApp& app, QWidget* parent) : QWidget(parent),
   list_->setColumnWidth(CMemoListModel::kColumnContent, kContentColumnWidth);
   list_->setColumnWidth(CMemoListModel::kColumnCategory, kCategoryColumnWidth);
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &CMainDlgView::commandStateChanged);
+          &CMainDlgView::OnSelectionChanged);
 
   newMemo_ = new QPushButton(QStringLiteral("新規メモ(&N)"), this);
   newMemo_->setObjectName(QStringLiteral("NewMemoButton"));
@@ -247,6 +266,7 @@ void CMainDlgView::RebuildMemoList() {
       rows.push_back(record->Index());
     }
   }
+  FollowPause pause(followSuspended_);
   model_->Reset(std::move(rows));
   if (model_->Count() > 0) {
     currentListIndex_ = 0;
@@ -322,6 +342,11 @@ void CMainDlgView::FollowSelection() {
     if (first == -1 || range.top() < first) first = range.top();
   currentListIndex_ = first;
   ShowCurrentMemo();
+}
+
+void CMainDlgView::OnSelectionChanged() {
+  if (followSuspended_ == 0 && !list_->selectionModel()->selection().isEmpty()) FollowSelection();
+  emit commandStateChanged();
 }
 
 void CMainDlgView::OnListClick() { FollowSelection(); }
@@ -458,6 +483,7 @@ void CMainDlgView::Copy() {
 void CMainDlgView::Cut() {
   CProtectedRecordFile* store = Store();
   if (store == nullptr) return;
+  FollowPause pause(followSuspended_);
   Copy();
   const std::vector<int> rows = SelectedRows();
   for (int row : rows) store->MarkDeleted(model_->RecordIndexAt(row), true);
@@ -471,6 +497,7 @@ void CMainDlgView::Delete() {
   if (app_.ShowMessage(kIdsDeleteMemoConfirm, kIdsDeleteMemoCaption, kMbOkCancel | kMbIconQuestion) !=
       kIdOk)
     return;
+  FollowPause pause(followSuspended_);
   const std::vector<int> rows = SelectedRows();
   for (int row : rows) {
     const std::int32_t index = model_->RecordIndexAt(row);
@@ -484,6 +511,7 @@ void CMainDlgView::Delete() {
 void CMainDlgView::Paste() {
   CProtectedRecordFile* store = Store();
   if (store == nullptr) return;
+  FollowPause pause(followSuspended_);
   const QString text = QGuiApplication::clipboard()->text();
   if (text.isEmpty()) return;
   // Converted whole before anything is added: a text with a character that cannot be
@@ -503,6 +531,7 @@ void CMainDlgView::Paste() {
 }
 
 void CMainDlgView::SelectAll() {
+  FollowPause pause(followSuspended_);
   list_->setFocus();
   list_->selectAll();
 }
@@ -510,6 +539,7 @@ void CMainDlgView::SelectAll() {
 void CMainDlgView::MoveToCategory(int index) {
   CProtectedRecordFile* store = Store();
   if (store == nullptr || index < 0 || index >= kCategoryCount) return;
+  FollowPause pause(followSuspended_);
   const std::int32_t filter = app_.GetLastCategory();
   std::vector<int> leaving;
   for (int row : SelectedRows()) {
