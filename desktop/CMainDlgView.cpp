@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRubberBand>
+#include <QScrollBar>
 #include <QTreeView>
 #include <algorithm>
 
@@ -103,6 +104,13 @@ class CMainDlgView::CMemoListCtrl : public QTreeView {
         break;
     }
   }
+  // Making a cell visible scrolls only up and down: a click in the category column
+  // must not scroll the list sideways and hide the start of the memos' text.
+  void scrollTo(const QModelIndex& index, ScrollHint hint) override {
+    const int sideways = horizontalScrollBar()->value();
+    QTreeView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(sideways);
+  }
   void contextMenuEvent(QContextMenuEvent* event) override {
     event->accept();
     view_.OnListRightClick(event->pos(), event->reason() == QContextMenuEvent::Mouse);
@@ -119,11 +127,17 @@ CMainDlgView::CMainDlgView(CDesktopApp& app, QWidget* parent) : QWidget(parent),
   DialogUnits du(font());
   QFontMetrics metrics(font());
 
+  // The label keeps the template's margin on the left; a font that needs more room for
+  // it moves the combo to the right instead.
   label_ = new QLabel(QStringLiteral("カテゴリ："), this);
-  label_->setGeometry(du.LabelRect(metrics, label_->text(), 7, 9, 28, 8));
+  QRect labelRect = du.Rect(7, 9, 28, 8);
+  labelRect.setWidth(std::max(labelRect.width(), metrics.horizontalAdvance(label_->text()) + 2));
+  labelRect.setHeight(std::max(labelRect.height(), metrics.height()));
+  label_->setGeometry(labelRect);
   category_ = new QComboBox(this);
   category_->setObjectName(QStringLiteral("CategoryCombo"));
-  category_->setGeometry(du.X(37), du.Y(7), du.X(88), category_->sizeHint().height());
+  category_->setGeometry(std::max(du.X(37), labelRect.right() + 1 + du.X(2)), du.Y(7), du.X(88),
+                         category_->sizeHint().height());
   category_->setMaxVisibleItems(12);
   label_->setBuddy(category_);
   connect(category_, &QComboBox::activated, this, &CMainDlgView::OnCategorySelected);
