@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/ProcessHardening.h"
 #include "protect/PasswordInfo.h"
 #include "store/ResultCodes.h"
 #include "cli/Invocation.h"
@@ -98,6 +99,8 @@ int ShowMemoTexts(tallimor::DumpedFile& dumped) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the password is read: a core file would hold it and the deciphered memos.
+  tallimor::ProcessHardening::HardenProcess();
   tallimor::Invocation invocation;
   int status = kExitOk;
   if (!invocation.Read(kDump, std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, &status)) {
