@@ -381,6 +381,10 @@ void CDesktopApp::SetLastCategory(std::int32_t value) {
                      kLastCategoryKey, value);
 }
 
+bool CDesktopApp::NoDialogOpen() const { return openDialogs_ == 0 && !PopupOpen(); }
+
+bool CDesktopApp::PopupOpen() { return QApplication::activePopupWidget() != nullptr; }
+
 void CDesktopApp::DialogOpened(int flag) {
   if (flag == 0) ++openDialogs_;
   else if (openDialogs_ > 0) --openDialogs_;

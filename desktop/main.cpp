@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "crypto/ProcessHardening.h"
 #include "desktop/CDesktopApp.h"
 #include "desktop/DialogUnits.h"
 #include "desktop/ProfileLocation.h"
@@ -36,6 +37,9 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything secret is read: a core file or an attached debugger would show the
+  // deciphered memos and the key.
+  tallimor::ProcessHardening::HardenProcess();
   // Help and version first, before any Qt object: they need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "crypto/ProcessHardening.h"
 #include "protect/PasswordInfo.h"
 #include "store/ResultCodes.h"
 #include "cli/CommandHelp.h"
@@ -143,6 +144,8 @@ void ReportReadError(const std::string& file, tallimor::Result result, const tal
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before the password is read: a core file would hold it and the deciphered memos.
+  tallimor::ProcessHardening::HardenProcess();
   tallimor::Invocation invocation;
   int status = kExitOk;
   if (!invocation.Read(kDump, std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr, &status)) {
