@@ -31,6 +31,7 @@
 #include "hotsync/plugin/ConduitInterface.h"
 #include "conduit/tests/ActionDialogDriver.h"
 #include "conduit/tests/UrlRecorder.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -223,9 +224,8 @@ TEST(ConduitDialog, HelpOpensThePageBesideTheLibrary) {
 // documentation, through the path the build computed from the library's directory.
 TEST(ConduitDialog, HelpPageBesideTheLibraryElseAmongTheInstalledDocs) {
   namespace fs = std::filesystem;
-  std::string pattern = (fs::temp_directory_path() / "tallimor-help-XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path prefix(pattern);
+  const tallimor::testing::TempDir scratch("help");
+  const fs::path prefix(scratch.path());
   // Deep enough that the way up to the documentation stays inside the scratch directory
   // whatever the library directory's depth (lib/<multiarch>/tallimor under /usr).
   const fs::path libraryDir = prefix / "p" / "lib" / "multiarch" / "tallimor";
@@ -253,7 +253,6 @@ TEST(ConduitDialog, HelpPageBesideTheLibraryElseAmongTheInstalledDocs) {
   // A page beside the library (the build tree) wins.
   write(libraryDir / "hotsyncd.html");
   EXPECT_EQ(CActionDlg::HelpPageFor(directory), directory + "hotsyncd.html");
-  fs::remove_all(prefix);
 }
 
 TEST(ConduitDialog, PicturesFollowTheButtonFace) {

@@ -26,6 +26,7 @@
 #include "hotsync/plugin/ConduitInterface.h"
 #include "hotsync/plugin/SyncProperties.h"
 #include "hotsync/handheld/SyncManager.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -228,9 +229,7 @@ class ConduitEntryRun : public ConduitExports {
  protected:
   void SetUp() override {
     ConduitExports::SetUp();
-    char pattern[] = "/tmp/tallimor-conduit-run-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
     fs::create_directories(root_ + "/desktop");
     ASSERT_EQ(Handheld::Create(root_ + "/handheld", {"Taro", 7}, nullptr), kSyncErrNone);
     ASSERT_EQ(SyncAttachHandheld((root_ + "/handheld").c_str()), kSyncErrNone);
@@ -266,7 +265,6 @@ class ConduitEntryRun : public ConduitExports {
   }
   void TearDown() override {
     ConduitExports::TearDown();
-    fs::remove_all(root_);
   }
 
   SyncPropertiesRecord Properties(std::int32_t syncType) {
@@ -286,6 +284,7 @@ class ConduitEntryRun : public ConduitExports {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
+  tallimor::testing::TempDir temp_{"conduit-run"};  // removed after the test
   std::string root_;
 };
 

@@ -17,6 +17,7 @@
 #include "hotsync/log/HotSyncLog.h"
 #include "store/CPRecord.h"
 #include "store/tests/RecordFileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor::testing {
 
@@ -25,15 +26,12 @@ using LogLine = std::pair<std::int32_t, std::string>;  // activity, text
 class DesktopFileFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallimor-desktop-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     hotsyncLog_ = std::make_unique<HotSyncLog>(dir_);
     ASSERT_EQ(hotsyncLog_->BeginRun(), kOk);
   }
   void TearDown() override {
     hotsyncLog_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   std::string PathOf(const std::string& name) const { return dir_ + "/" + name; }
@@ -57,6 +55,7 @@ class DesktopFileFixture : public ::testing::Test {
     return names;
   }
 
+  tallimor::testing::TempDir temp_{"desktop"};  // removed after the test
   std::string dir_;
   std::unique_ptr<HotSyncLog> hotsyncLog_;
   SyncLog log_{"Generic Conduit"};

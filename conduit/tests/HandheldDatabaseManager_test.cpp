@@ -21,6 +21,7 @@
 #include "hotsync/pdb/PdbReader.h"
 #include "hotsync/pdb/PdbWriter.h"
 #include "store/CPCategoryTable.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -77,9 +78,7 @@ PdbFile StartingDatabase(const std::string& name = "MemoDB") {
 class HandheldManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallimor-hhmgr-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     ASSERT_EQ(Handheld::Create(dir_ + "/handheld", {"Taro", 7}, nullptr), kSyncErrNone);
     WriteDatabase(StartingDatabase());
     ASSERT_EQ(SyncAttachHandheld((dir_ + "/handheld").c_str()), kSyncErrNone) << SyncLastErrorDetail();
@@ -91,7 +90,6 @@ class HandheldManagerTest : public ::testing::Test {
   void TearDown() override {
     SyncDetachHandheld();
     hotsyncLog_.reset();
-    std::filesystem::remove_all(dir_);
   }
 
   std::string DbPath(const std::string& name) const { return dir_ + "/handheld/" + name + ".pdb"; }
@@ -144,6 +142,7 @@ class HandheldManagerTest : public ::testing::Test {
     return record;
   }
 
+  tallimor::testing::TempDir temp_{"hhmgr"};  // removed after the test
   std::string dir_;
   std::unique_ptr<HotSyncLog> hotsyncLog_;
   SyncLog log_{"Generic Conduit"};

@@ -29,6 +29,7 @@
 #include "store/LockedFile.h"
 #include "store/RecordFileFormat.h"
 #include "store/tests/RecordFileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor::testing {
 
@@ -92,14 +93,7 @@ inline std::string Bytes8(const std::string& tag) {
 class SyncFixture : public ::testing::Test {
  protected:
   void SetUp() override {
-    // Memory-backed when the machine has it: every HotSync flushes several files.
-    std::error_code ec;
-    const fs::path base = fs::is_directory("/dev/shm", ec) && ::access("/dev/shm", W_OK) == 0
-                              ? fs::path("/dev/shm")
-                              : fs::temp_directory_path();
-    std::string pattern = (base / "tallimor-sync-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
     handheldDir_ = root_ + "/handheld";
     userDir_ = root_ + "/user";
     std::string error;
@@ -110,7 +104,6 @@ class SyncFixture : public ::testing::Test {
   void TearDown() override {
     SyncDetachHandheld();
     hotsyncLog_.reset();
-    fs::remove_all(root_);
   }
 
   // ---- building the two sides
@@ -379,6 +372,8 @@ class SyncFixture : public ::testing::Test {
     RestoreFiles(userDir_, s.user, true);
   }
 
+  // Memory-backed when the machine has it: every HotSync flushes several files.
+  tallimor::testing::TempDir temp_{"sync", tallimor::testing::TempDir::MemoryParent()};
   std::string root_;
   std::string handheldDir_;
   std::string userDir_;

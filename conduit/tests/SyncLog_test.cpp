@@ -14,6 +14,7 @@
 #include "hotsync/log/HotSyncLog.h"
 #include "hotsync/log/HsLog.h"
 #include "store/CPRecord.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -28,15 +29,12 @@ const char kWork[] = "\x8e\x64\x8e\x96";
 class SyncLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "synclog-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     log_ = std::make_unique<HotSyncLog>(dir_.string());
     ASSERT_EQ(log_->BeginRun(), kOk);
   }
   void TearDown() override {
     log_.reset();
-    fs::remove_all(dir_);
   }
   std::vector<Entry> Entries() const {
     std::vector<LogEntry> entries;
@@ -51,6 +49,7 @@ class SyncLogTest : public ::testing::Test {
     return record;
   }
 
+  tallimor::testing::TempDir temp_{"synclog"};  // removed after the test
   fs::path dir_;
   std::unique_ptr<HotSyncLog> log_;
   SyncLog sync_{"Generic Conduit"};

@@ -116,9 +116,7 @@ std::vector<std::uint8_t> BuildRecordFile(const RecordFileFixture& fixture) {
 }
 
 void DesktopSandbox::SetUp() {
-  char pattern[] = "/tmp/tallimor-gui-XXXXXX";
-  ASSERT_NE(::mkdtemp(pattern), nullptr);
-  dir_ = pattern;
+  dir_ = temp_.path();
   root_ = dir_ + "/root/";
   profile_ = dir_ + "/config/Tallimor.ini";
   ::mkdir((dir_ + "/run").c_str(), 0700);
@@ -133,7 +131,6 @@ void DesktopSandbox::SetUp() {
 
 void DesktopSandbox::TearDown() {
   DrainEvents();
-  std::system(("rm -rf '" + dir_ + "'").c_str());
 }
 
 std::int32_t DesktopSandbox::AddUser(const std::string& name, std::uint32_t id,

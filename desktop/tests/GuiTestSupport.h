@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "desktop/CDesktopApp.h"
+#include "tests/support/TempDir.h"
 
 class QWidget;
 
@@ -88,6 +89,7 @@ class DesktopSandbox : public ::testing::Test {
   // Processes the events queued so far (posted messages among them).
   static void DrainEvents();
 
+  tallimor::testing::TempDir temp_{"gui"};  // removed after the test
   std::string dir_;      // the sandbox
   std::string root_;     // HotSync root, ending in '/'
   std::string profile_;  // Tallimor.ini

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "desktop/CProfile.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -18,12 +19,9 @@ namespace {
 class DesktopProfile : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-profile-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     path_ = dir_ + "/sub/dir/Tallimor.ini";
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   std::string Read() const {
     std::ifstream in(path_);
@@ -36,6 +34,7 @@ class DesktopProfile : public ::testing::Test {
     std::ofstream(path_) << text;
   }
 
+  tallimor::testing::TempDir temp_{"profile"};  // removed after the test
   std::string dir_;
   std::string path_;
 };

@@ -6,7 +6,6 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,62 +23,36 @@
 #include "desktop/tests/GuiTestSupport.h"
 #include "notifier/HotSyncNotification.h"
 #include "notifier/WindowMessageClient.h"
-
-extern char** environ;
+#include "tests/support/Subprocess.h"
 
 namespace tallimor::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A child process that is killed (by its own id) if the test ends before it does.
+// A child process on the test's own streams, killed if the test ends before it does.
 class Child {
  public:
-  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
-    std::vector<std::string> environment;
-    for (char** e = environ; *e != nullptr; ++e) {
-      std::string entry = *e;
-      if (env.count(entry.substr(0, entry.find('='))) == 0) environment.push_back(entry);
-    }
-    for (const auto& [name, value] : env) environment.push_back(name + "=" + value);
-    std::vector<char*> args, envp;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (std::string& e : environment) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    if (::posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-  }
-  ~Child() { Kill(SIGKILL); }
+  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env)
+      : process_(testing::Subprocess::Start(argv[0], {argv.begin() + 1, argv.end()}, Options(env))) {}
 
-  bool Running() const { return pid_ > 0; }
-  pid_t Pid() const { return pid_; }
+  bool Running() const { return process_.started(); }
+  pid_t Pid() const { return process_.pid(); }
 
   // The exit status, or -1 when it has not ended within `ms`.
-  int Wait(int ms) {
-    auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (pid_ > 0) {
-      int status = 0;
-      pid_t done = ::waitpid(pid_, &status, WNOHANG);
-      if (done == pid_) {
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      }
-      if (Clock::now() > deadline) return -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
+  int Wait(int ms) { return process_.WaitFor(std::chrono::milliseconds(ms)).value_or(-1); }
 
-  void Kill(int signal) {
-    if (pid_ <= 0) return;
-    ::kill(pid_, signal);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-  }
+  void Kill(int signal) { process_.Kill(signal); }
 
  private:
-  pid_t pid_ = -1;
+  static testing::SubprocessOptions Options(const std::map<std::string, std::string>& env) {
+    testing::SubprocessOptions options;
+    options.inheritStreams = true;
+    for (const auto& [name, value] : env) options.environment.push_back({name, value});
+    return options;
+  }
+
+  testing::Subprocess process_;
 };
 
 class DesktopProgramRun : public DesktopSandbox {

@@ -3,6 +3,7 @@
 // its process id, given up on release and on the holder's death, and made beside
 // record.dat with the directories a user without data lacks.
 #include "desktop/UserDataLock.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -19,14 +20,12 @@ namespace {
 class UserDataLockTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "user-lock-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     // A user who has had no HotSync: neither the user's directory nor Tallimor-Vexa.
     data_ = dir_ + "/User1/Tallimor-Vexa/record.dat";
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
+  tallimor::testing::TempDir temp_{"user-lock"};  // removed after the test
   std::string dir_;
   std::string data_;
 };

@@ -2,10 +2,8 @@
 // stand-in desktop program.
 #include "notifier/tests/TestSupport.h"
 
-#include <dirent.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -18,26 +16,6 @@
 namespace tallimor::testing {
 
 namespace {
-
-// Removes dir and what it holds: the tests leave only files and empty directories there.
-void RemoveTree(const std::string& dir) {
-  if (DIR* listing = opendir(dir.c_str())) {
-    while (dirent* entry = readdir(listing)) {
-      const std::string name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      const std::string child = dir + "/" + name;
-      struct stat info {};
-      if (lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        chmod(child.c_str(), 0700);
-        RemoveTree(child);
-      } else {
-        unlink(child.c_str());
-      }
-    }
-    closedir(listing);
-  }
-  rmdir(dir.c_str());
-}
 
 }  // namespace
 
@@ -69,11 +47,8 @@ bool LeaveStaleSocket(const std::string& path) {
 }
 
 ScopedRuntimeDir::ScopedRuntimeDir() {
-  char pattern[] = "/tmp/tallimor-test-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
   if (const char* old = std::getenv("XDG_RUNTIME_DIR")) saved_ = old;
-  setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", path().c_str(), 1);
 }
 
 ScopedRuntimeDir::~ScopedRuntimeDir() {
@@ -82,7 +57,6 @@ ScopedRuntimeDir::~ScopedRuntimeDir() {
   } else {
     unsetenv("XDG_RUNTIME_DIR");
   }
-  RemoveTree(path_);
 }
 
 FakeDesktop::FakeDesktop(const char* className, Handler handler)

@@ -15,6 +15,7 @@
 #include "notifier/WindowMessage.h"
 #include "notifier/WindowMessageServer.h"
 #include "store/ResultCodes.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor::testing {
 
@@ -27,11 +28,11 @@ class ScopedRuntimeDir {
   ScopedRuntimeDir(const ScopedRuntimeDir&) = delete;
   ScopedRuntimeDir& operator=(const ScopedRuntimeDir&) = delete;
 
-  const std::string& path() const { return path_; }
-  std::string Entry(const std::string& name) const { return path_ + "/" + name; }
+  const std::string& path() const { return dir_.path(); }
+  std::string Entry(const std::string& name) const { return dir_.Join(name); }
 
  private:
-  std::string path_;                   // the directory made
+  tallimor::testing::TempDir dir_{"runtime"};  // the directory made, removed last
   std::optional<std::string> saved_;   // XDG_RUNTIME_DIR before, if it was set
 };
 

@@ -17,6 +17,7 @@
 #include "protect/StoredMemo.h"
 #include "protect/UserStore.h"
 #include "protect/tests/ProtectedFileWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -32,9 +33,7 @@ constexpr std::uint16_t kModified = 0x01, kDeleted = 0x02, kArchived = 0x04, kNe
 class KeptMemoTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "kept-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     data_ = dir_ + "/record.dat";
     old_ = dir_ + "/record.OLD";
 
@@ -60,7 +59,6 @@ class KeptMemoTest : public ::testing::Test {
                    {0, 0, kNew, PlainMemo("twin")}};
     ASSERT_TRUE(WriteBytes(old_, ProtectedFileBytes(kept_)));
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   std::unique_ptr<CProtectedRecordFile> OpenStore() {
     std::unique_ptr<CProtectedRecordFile> store;
@@ -95,6 +93,7 @@ class KeptMemoTest : public ::testing::Test {
     return n;
   }
 
+  tallimor::testing::TempDir temp_{"kept"};  // removed after the test
   std::string dir_, data_, old_;
   ProtectedFileSpec kept_;
 };

@@ -15,6 +15,7 @@
 #include "protect/StoredMemo.h"
 #include "protect/UserStore.h"
 #include "protect/tests/ProtectedFileWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -36,12 +37,9 @@ std::uint32_t PalmNow() { return static_cast<std::uint32_t>(std::time(nullptr) +
 class NewMemoDatabaseTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "newdb-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     path_ = dir_ + "/user/Tallimor-Vexa/record.dat";
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   // Opens the user without a file, types one memo and saves: the file is made.
   void MakeWithOneMemo(const char* password, const std::string& memo) {
@@ -70,6 +68,7 @@ class NewMemoDatabaseTest : public ::testing::Test {
     return data;
   }
 
+  tallimor::testing::TempDir temp_{"newdb"};  // removed after the test
   std::string dir_, path_;
 };
 

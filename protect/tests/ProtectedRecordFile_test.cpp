@@ -18,6 +18,7 @@
 #include "protect/StoredMemo.h"
 #include "protect/UserStore.h"
 #include "protect/tests/ProtectedFileWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -50,15 +51,8 @@ std::vector<MemoSpec> SampleMemos() {
 class ProtectedFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "protected-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     path_ = dir_ + "/record.dat";
-  }
-  void TearDown() override {
-    std::remove(path_.c_str());
-    std::remove((dir_ + "/other.dat").c_str());
-    rmdir(dir_.c_str());
   }
 
   ProtectedFileSpec Spec(const char* password) const {
@@ -100,6 +94,7 @@ class ProtectedFileTest : public ::testing::Test {
     return std::vector<std::uint8_t>(record.Data(), record.Data() + record.DataLength());
   }
 
+  tallimor::testing::TempDir temp_{"protected"};  // removed after the test
   std::string dir_;
   std::string path_;
 };

@@ -15,6 +15,7 @@
 
 #include "protect/StoredMemo.h"
 #include "protect/tests/ProtectedFileWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -28,18 +29,12 @@ using testing::WriteBytes;
 class ProtectedUserStoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "userstore-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     alice_ = dir_ + "/alice.dat";
     bob_ = dir_ + "/bob.dat";
     missing_ = dir_ + "/missing.dat";
     ASSERT_TRUE(WriteBytes(alice_, ProtectedFileBytes(Spec("alice-pw", "alice memo"))));
     ASSERT_TRUE(WriteBytes(bob_, ProtectedFileBytes(Spec("bob-pw", "bob memo"))));
-  }
-  void TearDown() override {
-    for (const std::string& p : {alice_, bob_, missing_}) std::remove(p.c_str());
-    rmdir(dir_.c_str());
   }
 
   static ProtectedFileSpec Spec(const char* password, const std::string& memo) {
@@ -50,6 +45,7 @@ class ProtectedUserStoreTest : public ::testing::Test {
     return spec;
   }
 
+  tallimor::testing::TempDir temp_{"userstore"};  // removed after the test
   std::string dir_, alice_, bob_, missing_;
 };
 

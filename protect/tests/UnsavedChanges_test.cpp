@@ -18,6 +18,7 @@
 #include "protect/StoredMemo.h"
 #include "protect/tests/ProtectedFileWriter.h"
 #include "store/LockedFile.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -48,12 +49,9 @@ std::ostream& operator<<(std::ostream& out, const Seen& seen) {
 class ReloadWithEditsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "reload-edits-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     path_ = dir_ + "/record.dat";
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
   // The file a HotSync leaves: categories Unfiled, Business (id 1), Travel (id 2).
   void WriteFile(std::vector<MemoSpec> memos, const char* password = kPassword,
@@ -127,6 +125,7 @@ class ReloadWithEditsTest : public ::testing::Test {
     return kOk;
   }
 
+  tallimor::testing::TempDir temp_{"reload-edits"};  // removed after the test
   std::string dir_;
   std::string path_;
 };

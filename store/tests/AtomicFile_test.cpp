@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "store/AtomicFile.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -26,11 +27,8 @@ namespace {
 class AtomicFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-atomic-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
 
@@ -58,6 +56,7 @@ class AtomicFileTest : public ::testing::Test {
     return names;
   }
 
+  tallimor::testing::TempDir temp_{"atomic"};  // removed after the test
   std::string dir_;
 };
 

@@ -17,6 +17,7 @@
 
 #include "store/CPRecordFile.h"
 #include "store/tests/RecordFileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -25,15 +26,12 @@ using namespace tallimor::testing;
 
 constexpr std::uint32_t kWithCategories = CPRecordFile::kCategories | CPRecordFile::kAppInfo;
 
-class TempDir : public ::testing::Test {
+class RecordFileDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-store-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     path_ = dir_ + "/record.dat";
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
@@ -41,6 +39,7 @@ class TempDir : public ::testing::Test {
     return names;
   }
 
+  tallimor::testing::TempDir temp_{"store"};  // removed after the test
   std::string dir_;
   std::string path_;
 };
@@ -83,7 +82,7 @@ std::string DataOf(const CPRecord* record) {
 
 // ---------------------------------------------------------------- loading
 
-class RecordFileLoad : public TempDir {};
+class RecordFileLoad : public RecordFileDir {};
 
 TEST_F(RecordFileLoad, ReadsEveryPartOfAnIndependentlyWrittenFile) {
   WriteFileBytes(path_, Sample(0x0004).File());
@@ -283,7 +282,7 @@ TEST_F(RecordFileLoad, LargestRecordAndOddFieldsAreReadSafely) {
 
 // ---------------------------------------------------------------- saving
 
-class RecordFileSave : public TempDir {};
+class RecordFileSave : public RecordFileDir {};
 
 TEST_F(RecordFileSave, LoadThenSaveGivesTheSameBytes) {
   const Bytes original = Sample(0x0004).File();
@@ -448,7 +447,7 @@ TEST_F(RecordFileSave, SymbolicLinkKeepsPointingAtTheSavedFile) {
 
 // ---------------------------------------------------------------- exclusive opening
 
-class RecordFileExclusive : public TempDir {};
+class RecordFileExclusive : public RecordFileDir {};
 
 TEST_F(RecordFileExclusive, FileOpenElsewhereIsRefused) {
   WriteFileBytes(path_, Sample().File());
@@ -547,7 +546,7 @@ TEST_F(RecordFileExclusive, AReplaceRefusesAFileThatWasReplacedUnderIt) {
 
 // ---------------------------------------------------------------- the record list
 
-class RecordFileRecords : public TempDir {};
+class RecordFileRecords : public RecordFileDir {};
 
 TEST_F(RecordFileRecords, MarksIterationAndLookUpById) {
   WriteFileBytes(path_, Sample().File());

@@ -104,6 +104,20 @@ class CheckLayout(unittest.TestCase):
             "protect/P.cpp:1: product code includes test support store/tests/Bytes.h",
         ])
 
+    def test_shared_test_support_reaches_every_folders_tests_only(self):
+        layers = LAYERS + "testing/support\n*/tests: testing/support\n"
+        faults = self.run_tree({
+            "testing/support/TempDir.h": "",
+            "store/tests/S_test.cpp": '#include "testing/support/TempDir.h"\n',
+            "hotsync/pdb/bench/B.cpp": '#include "testing/support/TempDir.h"\n',
+            "desktop/fuzz/D_fuzz.cpp": '#include "testing/support/TempDir.h"\n',
+            "store/S.cpp": '#include "testing/support/TempDir.h"\n',
+        }, layers)
+        self.assertEqual(faults, [
+            "store/S.cpp:1: store includes testing/support/TempDir.h, but testing/support is not "
+            "below store",
+        ])
+
     def test_folders_outside_the_layers_are_reported(self):
         faults = self.run_tree({
             "newfolder/N.cpp": "int n;\n",

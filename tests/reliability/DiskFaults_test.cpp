@@ -71,7 +71,7 @@ std::vector<std::string> MountNamespace(std::string* why) {
       probe.insert(probe.end(), {"sh", "-c", "d=$(mktemp -d) && mount -t tmpfs -o size=64k t \"$d\" && umount \"$d\" && rmdir \"$d\""});
       for (const char* program : {"/usr/bin/unshare", "/bin/unshare"}) {
         if (access(program, X_OK) != 0) continue;
-        if (ChildProcess::Run(program, probe).status == 0) {
+        if (Subprocess::Run(program, probe).status == 0) {
           unshare.insert(unshare.begin(), program);
           return unshare;
         }
@@ -127,7 +127,7 @@ TEST_P(DiskFaults, FullTmpfsLosesNothing) {
       arguments.insert(arguments.end(), {"sh", TALLIMOR_TMPFS_RUNNER, world.root(), std::to_string(pages * 4),
                                          TALLIMOR_HOTSYNC_PROGRAM});
       for (const std::string& argument : HotSyncArguments(world, judging.action)) arguments.push_back(argument);
-      const ChildResult run = ChildProcess::Run(unshare.front(), arguments);
+      const ChildResult run = Subprocess::Run(unshare.front(), arguments);
       if (run.status >= 90 && run.status <= 95) {
         trial.Fail("the tmpfs could not be set up or taken down (status " + std::to_string(run.status) + "): " +
                    run.err);
@@ -152,7 +152,7 @@ TEST(DiskFaultLibrary, FailsTheChosenCallsAfterTheGivenNumber) {
   const Environment environment = {
       {"LD_PRELOAD", TALLIMOR_DISK_FAULT_LIBRARY},
       {"TALLIMOR_DISK_FAULT", "match=" + dir + "/,after=1,errno=ENOSPC,ops=create,report=" + dir + "-calls"}};
-  const ChildResult run = ChildProcess::Run("/bin/sh", {"-c", script}, "", environment);
+  const ChildResult run = Subprocess::Run("/bin/sh", {"-c", script}, "", environment);
   EXPECT_TRUE(fs::exists(dir + "/a"));
   EXPECT_FALSE(fs::exists(dir + "/b"));
   EXPECT_FALSE(fs::exists(dir + "/c"));

@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <thread>
+
+#include "tests/support/TempDir.h"
 
 namespace tallimor::reliability {
 namespace {
@@ -55,13 +58,13 @@ bool Measure(const World& from, const std::string& action, Reference* reference,
 
   const World timed = CopyWorld(from, base + "/timed");
   int status = 0;
-  const pid_t pid = StartUntilConduit(timed, action, &status);
-  if (pid > 0) {
+  Subprocess hotsync = StartUntilConduit(timed, action, &status);
+  if (hotsync.started()) {
     const auto marked = std::chrono::steady_clock::now();
     while (fs::exists(timed.unfinishedMark())) std::this_thread::sleep_for(std::chrono::microseconds(100));
     reference->conduitTime = std::max(reference->conduitTime, std::chrono::duration_cast<std::chrono::microseconds>(
                                                                   std::chrono::steady_clock::now() - marked));
-    status = ChildProcess::Wait(pid);
+    status = hotsync.Wait();
   }
   if (status != 0) {
     *error = "the timed " + action + " HotSync failed";
@@ -79,11 +82,12 @@ bool Measure(const World& from, const std::string& action, Reference* reference,
 
 std::string ReferenceRuns::MakeScratch(const std::string& purpose) {
   const char* chosen = std::getenv("TALLIMOR_RELIABILITY_DIR");
-  std::string parent = chosen != nullptr && *chosen != '\0' ? chosen : "";
-  if (parent.empty()) parent = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-  std::string pattern = parent + "/tallimor-reliability-" + purpose + "-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) return "";
-  return pattern;
+  const std::string parent = chosen != nullptr && *chosen != '\0' ? chosen : testing::TempDir::MemoryParent();
+  try {
+    return testing::TempDir("reliability-" + purpose, parent).Release();
+  } catch (const std::runtime_error&) {
+    return "";
+  }
 }
 
 bool ReferenceRuns::Template(World* world, std::string* error) {

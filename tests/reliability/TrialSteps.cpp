@@ -2,10 +2,10 @@
 #include "tests/reliability/TrialSteps.h"
 
 #include <signal.h>
-#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace tallimor::reliability {
@@ -97,28 +97,26 @@ std::uint32_t CountSyncCalls(const World& from, const std::string& action, const
   return lastFailed;
 }
 
-pid_t StartUntilConduit(const World& world, const std::string& action, int* status) {
-  const pid_t pid = StartHotSync(world, action);
+Subprocess StartUntilConduit(const World& world, const std::string& action, int* status) {
+  Subprocess hotsync = StartHotSync(world, action);
   const std::string mark = world.unfinishedMark();
-  while (!fs::exists(mark)) {
-    int raw = 0;
-    if (waitpid(pid, &raw, WNOHANG) == pid) {
-      *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-      return -1;
+  while (hotsync.started() && !fs::exists(mark)) {
+    if (const std::optional<int> ended = hotsync.Poll()) {
+      *status = *ended;
+      break;
     }
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
-  return pid;
+  return hotsync;
 }
 
 void KillRun(Trial& trial, const World& world, const Judging& judging, bool inConduit,
              std::chrono::microseconds delay) {
   int status = 0;
-  const pid_t pid = inConduit ? StartUntilConduit(world, judging.action, &status) : StartHotSync(world, judging.action);
-  if (pid > 0) {
+  Subprocess hotsync = inConduit ? StartUntilConduit(world, judging.action, &status) : StartHotSync(world, judging.action);
+  if (hotsync.started()) {
     std::this_thread::sleep_for(delay);
-    kill(pid, SIGKILL);
-    status = ChildProcess::Wait(pid);
+    status = hotsync.Kill(SIGKILL);
   }
   if (status == 128 + SIGKILL) {
     trial.CountFault();

@@ -44,9 +44,9 @@ void RecoverAndJudge(Trial& trial, const World& world, const Judging& judging, c
 std::uint32_t CountSyncCalls(const World& from, const std::string& action, const std::string& scratch);
 
 // Starts hotsync on `world` and waits until it has written its unfinished mark (the
-// conduit is about to run) or has ended. Returns the process, or -1 when it ended
-// first (its status in *status).
-pid_t StartUntilConduit(const World& world, const std::string& action, int* status);
+// conduit is about to run) or has ended. Returns the process, not started() when it
+// ended first (its status in *status).
+Subprocess StartUntilConduit(const World& world, const std::string& action, int* status);
 
 // Starts hotsync on `world` with judging.action (with `inConduit`: waits until the
 // conduit runs) and SIGKILLs it after `delay`, counting the kill; a run that ended first

@@ -23,10 +23,11 @@
 
 #include "hotsync/users/UserData.h"
 #include "hotsync/users/UsersDocument.h"
-#include "tests/reliability/ChildProcess.h"
 #include "tests/reliability/MemoSides.h"
 #include "tests/reliability/Tally.h"
 #include "tests/reliability/World.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor::reliability {
 namespace {
@@ -110,9 +111,7 @@ class UsersFileEdits : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     PrepareEnvironment();
-    char pattern[] = "/tmp/tallimor-reliability-users-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    base_ = pattern;
+    base_ = testing::TempDir("reliability-users").Release();
     const std::string dir = base_ + "/template";
     fs::create_directories(dir);
     std::string error;
@@ -124,7 +123,7 @@ class UsersFileEdits : public ::testing::Test {
     ASSERT_EQ(UserData(dir + "/root").WriteValue(1, "Tallimore-Vexa", "LastCategory", 2), kOk);
   }
   static void TearDownTestSuite() {
-    fs::remove_all(base_);
+    testing::TempDir::RemoveTree(base_);
     const Tally& tally = Group(kGroup);
     std::printf("reliability: users file trials %ld, survived %ld, users mixed %ld, orphaned %ld\n",
                 tally.trials, tally.survived, mixed_, orphaned_);
@@ -133,7 +132,7 @@ class UsersFileEdits : public ::testing::Test {
 
   static ChildResult Handheld(const std::string& handheld, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"--handheld", handheld});
-    return ChildProcess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, std::string(kPassword) + "\n");
+    return Subprocess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, std::string(kPassword) + "\n");
   }
   static bool MakeHandheld(const std::string& handheld, const std::string& user, const std::string& memo,
                            std::string* error) {
@@ -142,7 +141,7 @@ class UsersFileEdits : public ::testing::Test {
            Step(Handheld(handheld, {"add", memo}), "add", error);
   }
   static ChildResult HotSync(const std::string& dir, const std::string& handheld) {
-    return ChildProcess::Run(TALLIMOR_HOTSYNC_PROGRAM, {"--root", dir + "/root", "sync", "--handheld",
+    return Subprocess::Run(TALLIMOR_HOTSYNC_PROGRAM, {"--root", dir + "/root", "sync", "--handheld",
                                                           dir + "/" + handheld, "--action", "fast"});
   }
   static bool Sync(const std::string& dir, const std::string& handheld, std::string* error) {
@@ -351,17 +350,16 @@ TEST_F(UsersFileEdits, AKilledFirstHotSyncLeavesNoDirectoryWithoutItsUser) {
         UserData(dir + "/root").AddUser("Taro Yamada", 0, &user);
         ::_exit(0);
       }
-      ASSERT_EQ(ChildProcess::Wait(child), 128 + SIGKILL);
+      ASSERT_EQ(Subprocess::WaitForPid(child), 128 + SIGKILL);
       EXPECT_FALSE(fs::exists(dir + "/root/YamadaT"));
     } else {
       // Anywhere in the real program's run.
-      const pid_t pid = ChildProcess::Start(
+      Subprocess hotsync = Subprocess::Start(
           TALLIMOR_HOTSYNC_PROGRAM,
           {"--root", dir + "/root", "sync", "--handheld", dir + "/taro", "--action", "fast"});
       std::this_thread::sleep_for(std::chrono::microseconds(
           static_cast<long>(random() % static_cast<std::uint64_t>(runTime.count() + 1))));
-      ::kill(pid, SIGKILL);
-      ChildProcess::Wait(pid);
+      hotsync.Kill(SIGKILL);
     }
     long orphaned = OrphanedDirectories(dir, &report);  // right after the kill too
     bool ok = Step(HotSync(dir, "taro"), "the HotSync after the kill", &error) &&

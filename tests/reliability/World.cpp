@@ -82,13 +82,13 @@ void PrepareEnvironment() {
                                "TALLIMOR_HANDHELD", "TALLIMOR_DISK_FAULT", "LD_PRELOAD"}) {
     unsetenv(variable);
   }
-  ChildProcess::CaptureBaseEnvironment();
+  Subprocess::CaptureBaseEnvironment();
 }
 
 ChildResult HandheldTool(const World& world, std::vector<std::string> arguments, const std::string& input) {
   arguments.insert(arguments.begin(), {"--handheld", world.handheld()});
   // The tool is not under test here: no leak scan.
-  return ChildProcess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, input, RunEnvironment({"", true, {}}));
+  return Subprocess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, input, RunEnvironment({"", true, {}}));
 }
 
 std::string AddedId(const ChildResult& added) { return added.out.substr(0, added.out.find_first_of(" \n")); }
@@ -216,15 +216,15 @@ std::vector<std::string> HotSyncArguments(const World& world, const std::string&
 }
 
 ChildResult RunHotSync(const World& world, const std::string& action, const RunOptions& options) {
-  return ChildProcess::Run(TALLIMOR_HOTSYNC_PROGRAM, HotSyncArguments(world, action), "", RunEnvironment(options));
+  return Subprocess::Run(TALLIMOR_HOTSYNC_PROGRAM, HotSyncArguments(world, action), "", RunEnvironment(options));
 }
 
 ChildResult RunPlainHotSync(const World& world, const std::string& action) {
   return RunHotSync(world, action, {"", true, {}});
 }
 
-pid_t StartHotSync(const World& world, const std::string& action) {
-  return ChildProcess::Start(TALLIMOR_HOTSYNC_PROGRAM, HotSyncArguments(world, action));
+Subprocess StartHotSync(const World& world, const std::string& action) {
+  return Subprocess::Start(TALLIMOR_HOTSYNC_PROGRAM, HotSyncArguments(world, action));
 }
 
 }  // namespace tallimor::reliability

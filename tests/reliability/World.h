@@ -11,14 +11,20 @@
 #include <string>
 #include <vector>
 
-#include "tests/reliability/ChildProcess.h"
 #include "tests/reliability/MemoSides.h"
+#include "tests/support/Subprocess.h"
 
 namespace tallimor {
 class CProtectedRecordFile;
 }
 
 namespace tallimor::reliability {
+
+// The children of the suite are run by the shared test support.
+using testing::Environment;
+using testing::EnvSetting;
+using testing::Subprocess;
+using ChildResult = testing::ProcessResult;
 
 struct World {
   std::string dir;  // holds root/ and handheld/
@@ -88,7 +94,7 @@ ChildResult RunHotSync(const World& world, const std::string& action, const RunO
 // The same with the plain options.
 ChildResult RunPlainHotSync(const World& world, const std::string& action);
 // The same command started for a trial that ends it from outside.
-pid_t StartHotSync(const World& world, const std::string& action);
+testing::Subprocess StartHotSync(const World& world, const std::string& action);
 // The environment of a run with `options`.
 Environment RunEnvironment(const RunOptions& options);
 // The arguments of `hotsync` for a sync of `world` with `action`.

@@ -25,6 +25,7 @@
 #include "hotsync/users/UsersFile.h"
 #include "tests/reliability/Tally.h"
 #include "tests/reliability/World.h"
+#include "tests/support/TempDir.h"
 #include "tools/tallimor-handheld/MemoDatabase.h"
 
 namespace tallimor::reliability {
@@ -209,14 +210,12 @@ class UsersWriter : public Writer {
 class WriterKills : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    char pattern[] = "/tmp/tallimor-reliability-writers-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    base_ = pattern;
+    base_ = testing::TempDir("reliability-writers").Release();
     std::string error;
     // Real files to start from: those a HotSync left.
     ASSERT_TRUE(MakeTemplateWorld(base_ + "/template", &error)) << error;
   }
-  static void TearDownTestSuite() { fs::remove_all(base_); }
+  static void TearDownTestSuite() { testing::TempDir::RemoveTree(base_); }
 
   // Runs the kill trials of `writer` under `group`.
   void KillWhileSaving(Writer& writer, const std::string& group) {

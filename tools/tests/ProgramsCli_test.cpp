@@ -15,19 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "hotsync/manager/tests/ProcessRunner.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
 
 using testing::ProcessResult;
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using testing::Subprocess;
 
 std::size_t Count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
@@ -40,7 +35,7 @@ ProcessResult RunWithoutDisplay(const std::string& program, const std::vector<st
   for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "TALLIMOR_HANDHELD"}) {
     unsetenv(variable);
   }
-  return testing::RunProcess(program, arguments);
+  return Subprocess::Run(program, arguments);
 }
 
 struct Program {
@@ -127,14 +122,8 @@ std::string GroffForm(const std::string& word) {
 
 // What groff writes for `arguments` (run in the man page folder).
 std::string Groff(const std::string& arguments) {
-  const std::string command = "cd '" TALLIMOR_MAN_DIR "' && groff -man " + arguments;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "(groff did not start)";
-  std::string output;
-  char buffer[256];
-  while (fgets(buffer, sizeof buffer, pipe) != nullptr) output += buffer;
-  pclose(pipe);
-  return output;
+  const ProcessResult run = Subprocess::Run("/bin/sh", {"-c", "cd '" TALLIMOR_MAN_DIR "' && groff -man " + arguments});
+  return run.status < 0 ? "(groff did not start)" : run.out;
 }
 
 TEST(CliPrograms, ManPagesDocumentEveryOptionAndCommand) {
@@ -145,7 +134,7 @@ TEST(CliPrograms, ManPagesDocumentEveryOptionAndCommand) {
       {"tallimor-handheld", {"init", "create-db", "password", "add", "edit", "delete", "private", "move", "show",
                              "list", "category", "import", "export", "databases", "help"}}};
   for (const Program& program : kPrograms) {
-    const std::string page = Slurp(std::string(TALLIMOR_MAN_DIR "/") + program.name + ".1");
+    const std::string page = testing::ReadWholeFile(std::string(TALLIMOR_MAN_DIR "/") + program.name + ".1");
     ASSERT_FALSE(page.empty()) << program.name;
     std::set<std::string> options = OptionsIn(RunWithoutDisplay(program.path, {"--help"}).out);
     for (const std::string& command : commands.at(program.name)) {
@@ -172,7 +161,7 @@ TEST(CliPrograms, ManPagesDocumentEveryOptionAndCommand) {
   }
   // What both handheld programs share is in both pages.
   for (const char* name : {"hotsync", "tallimor-handheld"}) {
-    const std::string page = Slurp(std::string(TALLIMOR_MAN_DIR "/") + name + ".1");
+    const std::string page = testing::ReadWholeFile(std::string(TALLIMOR_MAN_DIR "/") + name + ".1");
     for (const char* shared : {"TALLIMOR_HANDHELD", "handheld.lock"}) {
       EXPECT_NE(page.find(shared), std::string::npos) << name << " " << shared;
     }

@@ -12,24 +12,15 @@
 #include <string>
 
 #include "store/tests/RecordFileBytes.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
 
 using namespace tallimor::testing;
 
-struct DumpRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using DumpRun = testing::ProcessResult;
 
 std::string Hex(const Bytes& bytes) {
   static const char kDigits[] = "0123456789abcdef";
@@ -44,25 +35,15 @@ std::string Hex(const Bytes& bytes) {
 class DumpProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-dump-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     file_ = dir_ + "/record.dat";
   }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
 
   DumpRun Dump(const std::string& args) {
-    const std::string out = dir_ + "/out", err = dir_ + "/err";
-    const std::string command =
-        std::string("'") + TALLIMOR_DUMP_PATH + "' " + args + " >'" + out + "' 2>'" + err + "'";
-    DumpRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(out);
-    run.err = Slurp(err);
-    return run;
+    return Subprocess::Run("/bin/sh", {"-c", std::string("'") + TALLIMOR_DUMP_PATH + "' " + args});
   }
 
+  tallimor::testing::TempDir temp_{"dump"};  // removed after the test
   std::string dir_;
   std::string file_;
 };

@@ -11,6 +11,7 @@
 #include "hotsync/handheld/SyncManager.h"
 #include "hotsync/pdb/PdbReader.h"
 #include "hotsync/pdb/PdbWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -21,11 +22,9 @@ using Bytes = std::vector<std::uint8_t>;
 class HandheldDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-handheld-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  tallimor::testing::TempDir temp_{"handheld"};  // removed after the test
   std::string dir_;
 };
 

@@ -12,6 +12,7 @@
 #include "hotsync/handheld/SyncManager.h"
 #include "hotsync/pdb/PdbReader.h"
 #include "hotsync/pdb/PdbWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -44,16 +45,13 @@ PdbFile StartingDatabase() {
 class SyncManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-sync-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     ASSERT_EQ(Handheld::Create(dir_, {"Taro", 4242}, nullptr), kSyncErrNone);
     ASSERT_EQ(PdbWriter::WriteFile(DbPath(), StartingDatabase(), nullptr), kOk);
     ASSERT_EQ(SyncAttachHandheld(dir_.c_str()), kSyncErrNone) << SyncLastErrorDetail();
   }
   void TearDown() override {
     SyncDetachHandheld();
-    fs::remove_all(dir_);
   }
   std::string DbPath(const std::string& name = "TallimorDB") const { return dir_ + "/" + name + ".pdb"; }
   PdbFile OnDisk(const std::string& name = "TallimorDB") const {
@@ -78,6 +76,7 @@ class SyncManagerTest : public ::testing::Test {
   }
   Bytes DataOf(const RawRecordInfo& raw) const { return Bytes(raw.data, raw.data + raw.recordSize); }
 
+  tallimor::testing::TempDir temp_{"sync"};  // removed after the test
   std::string dir_;
   std::uint32_t connection_ = 0;
   Bytes buffer_ = Bytes(kSyncMaxRecordSize);

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "hotsync/log/HsLog.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -24,13 +25,10 @@ class HotSyncLogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::unsetenv(HotSyncLog::kRunVariable);
-    std::string pattern = (fs::temp_directory_path() / "hslog-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
   }
   void TearDown() override {
     ::unsetenv(HotSyncLog::kRunVariable);
-    fs::remove_all(dir_);
   }
   std::string FileText() const {
     std::ifstream in(dir_ / HotSyncLog::kFileName, std::ios::binary);
@@ -53,6 +51,7 @@ class HotSyncLogTest : public ::testing::Test {
     }
     return lines;
   }
+  tallimor::testing::TempDir temp_{"hslog"};  // removed after the test
   fs::path dir_;
 };
 

@@ -23,21 +23,19 @@
 #include <utility>
 #include <vector>
 
-#include "hotsync/manager/tests/ProcessRunner.h"
 #include "hotsync/users/UserData.h"
 #include "notifier/HotSyncNotification.h"
 #include "notifier/tests/TestSupport.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ProcessResult;
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::ReadWholeFile;
+using testing::Subprocess;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -66,9 +64,7 @@ std::vector<std::string> JsonTexts(const std::string& json) {
 class HotSyncCommand : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-hotsync-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     root_ = dir_ + "/root";
     handheld_ = dir_ + "/handheld";
     setenv("TALLIMOR_CONDUIT", TALLIMOR_CONDUIT_LIBRARY, 1);
@@ -79,11 +75,10 @@ class HotSyncCommand : public ::testing::Test {
       unsetenv(variable);
     }
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   ProcessResult HotSync(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"--root", root_});
-    return testing::RunProcess(TALLIMOR_HOTSYNC_PROGRAM, arguments);
+    return Subprocess::Run(TALLIMOR_HOTSYNC_PROGRAM, arguments);
   }
   ProcessResult Sync(std::vector<std::string> more = {}) {
     std::vector<std::string> arguments = {"sync", "--handheld", handheld_};
@@ -93,7 +88,7 @@ class HotSyncCommand : public ::testing::Test {
   // tallimor-handheld on the handheld, with the password on standard input.
   ProcessResult Handheld(std::vector<std::string> arguments, const std::string& handheld = "") {
     arguments.insert(arguments.begin(), {"--handheld", handheld.empty() ? handheld_ : handheld});
-    return testing::RunProcess(TALLIMOR_HANDHELD_PROGRAM, arguments, "secret\n");
+    return Subprocess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, "secret\n");
   }
   // A handheld of "Taro Yamada" with a protected memo database and two memos.
   void MakeHandheld(const std::string& handheld = "", const std::string& userId = "") {
@@ -111,7 +106,7 @@ class HotSyncCommand : public ::testing::Test {
   bool Unfinished() const { return fs::exists(UserDirectory() + "/HotSync.unfinished"); }
 
   std::vector<std::string> DesktopMemos() {
-    const ProcessResult dump = testing::RunProcess(
+    const ProcessResult dump = Subprocess::Run(
         TALLIMOR_DUMP_PROGRAM, {"--json", "--password", DesktopFile()}, "secret\n");
     EXPECT_EQ(dump.status, 0) << dump.err;
     return JsonTexts(dump.out);
@@ -128,7 +123,7 @@ class HotSyncCommand : public ::testing::Test {
     setenv("TALLIMOR_FAKE_CONDUIT_MODE", mode, 1);
   }
   // What the stand-in conduit was handed, one line per run.
-  std::vector<std::string> ConduitRuns() const { return Lines(ReadFile(dir_ + "/conduit.log")); }
+  std::vector<std::string> ConduitRuns() const { return Lines(ReadWholeFile(dir_ + "/conduit.log")); }
   // The sync type of the stand-in's last run, or -100.
   int LastSyncType() const {
     const std::vector<std::string> runs = ConduitRuns();
@@ -136,6 +131,7 @@ class HotSyncCommand : public ::testing::Test {
   }
 
   testing::ScopedRuntimeDir runtime_;  // no real desktop program is ever reached
+  tallimor::testing::TempDir temp_{"hotsync"};  // removed after the test
   std::string dir_;
   std::string root_;
   std::string handheld_;
@@ -151,7 +147,7 @@ TEST_F(HotSyncCommand, FirstHotSyncMakesTheUserAndBringsTheMemosOver) {
 
   const ProcessResult users = HotSync({"users"});
   EXPECT_EQ(users.out, "1\tTaro Yamada\t" + UserDirectory() + "\n");
-  EXPECT_NE(ReadFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
   EXPECT_EQ(DesktopMemos(), (std::vector<std::string>{"first memo", "work memo"}));
   EXPECT_FALSE(Unfinished());
 
@@ -207,11 +203,11 @@ TEST_F(HotSyncCommand, AResetHandheldWhoseFirstHotSyncFailsIsMergedByTheNextOne)
   unsetenv("TALLIMOR_SYNC_FAULT");
   // Until a HotSync of it succeeds, the handheld has not learnt its user id: the next
   // HotSync is again its first, and merges rather than deleting the desktop's memos.
-  EXPECT_EQ(ReadFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
   const ProcessResult next = Sync();
   ASSERT_EQ(next.status, 0) << next.err;
   EXPECT_NE(next.out.find("First HotSync of this Palm organizer"), std::string::npos) << next.out;
-  EXPECT_NE(ReadFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(handheld_ + "/handheld.ini").find("UserId=1"), std::string::npos);
   const std::vector<std::string> expected = {"first memo", "typed on the reset handheld", "work memo"};
   EXPECT_EQ(DesktopMemos(), expected);
   EXPECT_EQ(HandheldMemos(), expected);
@@ -236,16 +232,16 @@ TEST_F(HotSyncCommand, KilledHotSyncMakesTheNextOneSlow) {
   ASSERT_EQ(Sync().status, 0);
 
   UseFakeConduit("hang");
-  const pid_t pid = testing::StartProcess(TALLIMOR_HOTSYNC_PROGRAM,
-                                          {"--root", root_, "sync", "--handheld", handheld_});
-  ASSERT_GT(pid, 0);
+  Subprocess hotsync = Subprocess::Start(TALLIMOR_HOTSYNC_PROGRAM,
+                                         {"--root", root_, "sync", "--handheld", handheld_});
+  ASSERT_GT(hotsync.pid(), 0);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (ConduitRuns().size() < 2 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   ASSERT_EQ(ConduitRuns().size(), 2u) << "the conduit never started";
-  kill(pid, SIGKILL);  // half way through the conduit
-  EXPECT_EQ(testing::WaitProcess(pid), 128 + SIGKILL);
+  hotsync.Signal(SIGKILL);  // half way through the conduit
+  EXPECT_EQ(hotsync.Wait(), 128 + SIGKILL);
   EXPECT_EQ(LastSyncType(), 0);
   EXPECT_TRUE(Unfinished());
   EXPECT_NE(HotSync({"log"}).out.find(": did not finish\n"), std::string::npos);
@@ -274,7 +270,7 @@ TEST_F(HotSyncCommand, ConduitIsHandedTheMemoDatabaseAndTheFirstSyncIndicator) {
   MakeHandheld(other);
   ASSERT_EQ(HotSync({"sync", "--handheld", other}).status, 0);
   EXPECT_NE(ConduitRuns().back().find("syncType=1 firstSync=2 "), std::string::npos);
-  EXPECT_NE(ReadFile(other + "/handheld.ini").find("UserId=1"), std::string::npos);
+  EXPECT_NE(ReadWholeFile(other + "/handheld.ini").find("UserId=1"), std::string::npos);
   ASSERT_EQ(HotSync({"sync", "--handheld", other}).status, 0);
   EXPECT_NE(ConduitRuns().back().find("syncType=0 firstSync=0 "), std::string::npos);
 
@@ -449,9 +445,9 @@ TEST_F(HotSyncCommand, JapaneseUserNameTravelsInCodePage932AndIsFoundAsTyped) {
   ASSERT_EQ(sync.status, 0) << sync.err;
   EXPECT_NE(sync.err.find(std::string("new HotSync user \"") + kNameUtf8 + "\""), std::string::npos) << sync.err;
   // The users file writes bytes outside ASCII as \xHH: these are the code page 932 ones.
-  EXPECT_NE(ReadFile(root_ + "/users.ini").find("Name=\\x8ER\\x93c \\x91\\xBE\\x98Y\n"), std::string::npos)
-      << ReadFile(root_ + "/users.ini");
-  EXPECT_NE(ReadFile(handheld_ + "/handheld.ini").find(std::string("UserName=") + kNameCp932), std::string::npos);
+  EXPECT_NE(ReadWholeFile(root_ + "/users.ini").find("Name=\\x8ER\\x93c \\x91\\xBE\\x98Y\n"), std::string::npos)
+      << ReadWholeFile(root_ + "/users.ini");
+  EXPECT_NE(ReadWholeFile(handheld_ + "/handheld.ini").find(std::string("UserName=") + kNameCp932), std::string::npos);
 
   const ProcessResult users = HotSync({"users"});
   EXPECT_EQ(users.out.rfind(std::string("1\t") + kNameUtf8 + "\t", 0), 0u) << users.out;
@@ -525,7 +521,7 @@ TEST_F(HotSyncCommand, ConfigureWithoutADisplayIsRefusedAndNeverWaits) {
     platform != nullptr ? setenv("QT_QPA_PLATFORM", platform, 1) : unsetenv("QT_QPA_PLATFORM");
     display != nullptr ? setenv("DISPLAY", display, 1) : unsetenv("DISPLAY");
     const ProcessResult run =
-        testing::RunProcess("/usr/bin/timeout", {"60", TALLIMOR_HOTSYNC_PROGRAM, "--root", root_, "configure"});
+        Subprocess::Run("/usr/bin/timeout", {"60", TALLIMOR_HOTSYNC_PROGRAM, "--root", root_, "configure"});
     EXPECT_EQ(run.status, 1) << (platform ? platform : "") << " " << (display ? display : "") << ": " << run.err;
     EXPECT_NE(run.err.find("needs a display"), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("hotsync configure --action ACTION"), std::string::npos) << run.err;
@@ -544,7 +540,7 @@ TEST_F(HotSyncCommand, HandheldComesFromTheEnvironmentAndShortOptionsWork) {
   // The option wins over the environment.
   setenv("TALLIMOR_HANDHELD", (dir_ + "/nowhere").c_str(), 1);
   const ProcessResult shortForms =
-      testing::RunProcess(TALLIMOR_HOTSYNC_PROGRAM, {"-r", root_, "sync", "-H", handheld_, "-a", "slow"});
+      Subprocess::Run(TALLIMOR_HOTSYNC_PROGRAM, {"-r", root_, "sync", "-H", handheld_, "-a", "slow"});
   ASSERT_EQ(shortForms.status, 0) << shortForms.err;
   EXPECT_EQ(LastSyncType(), 1);
   const ProcessResult elsewhere = HotSync({"sync"});
@@ -576,7 +572,7 @@ TEST_F(HotSyncCommand, NonRegularFilesAreRefusedNamingThemAndNeverWaitedOn) {
     ASSERT_EQ(mkfifo(c.path.c_str(), 0600), 0);
     std::vector<std::string> arguments = {"60", TALLIMOR_HOTSYNC_PROGRAM, "--root", root_};
     arguments.insert(arguments.end(), c.command.begin(), c.command.end());
-    const ProcessResult run = testing::RunProcess("/usr/bin/timeout", arguments);
+    const ProcessResult run = Subprocess::Run("/usr/bin/timeout", arguments);
     EXPECT_EQ(run.status, 1) << c.path << " " << c.command[0] << ": " << run.err;
     EXPECT_NE(run.err.find(fs::path(c.path).filename().string()), std::string::npos) << run.err;
     EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << c.path << ": " << run.err;

@@ -20,6 +20,7 @@
 #include "conduit/tests/ActionDialogDriver.h"
 #include "hotsync/manager/HotSyncCommands.h"
 #include "hotsync/users/UserData.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -65,14 +66,11 @@ class HotSyncCommandConfigure : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(display_.ok());
-    char pattern[] = "/tmp/tallimor-configure-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
     setenv("TALLIMOR_CONDUIT", TALLIMOR_CONDUIT_LIBRARY, 1);
     HotSyncUser user;
     ASSERT_EQ(UserData(root_).AddUser("Taro Yamada", 0, &user), kOk);
   }
-  void TearDown() override { fs::remove_all(root_); }
 
   // Runs `hotsync --root ROOT configure` while the dialog is answered as given.
   int Configure(const QString& action, bool asDefault, bool ok) {
@@ -82,6 +80,7 @@ class HotSyncCommandConfigure : public ::testing::Test {
     return RunHotSyncProgram({"--root", root_, "configure"}, out_, err_);
   }
   LentDisplay display_;
+  tallimor::testing::TempDir temp_{"configure"};  // removed after the test
   std::string root_;
   testing::ActionDialogSeen seen_;
   std::ostringstream out_;

@@ -14,6 +14,8 @@
 
 #include "hotsync/pdb/PdbReader.h"
 #include "hotsync/pdb/PdbWriter.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -49,15 +51,13 @@ Result ParseImage(const Bytes& bytes, PdbFile* file, std::string* error) {
   return PdbReader::Parse(bytes.data(), bytes.size(), file, error);
 }
 
-class TempDir : public ::testing::Test {
+class PdbDir : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-pdb-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+  tallimor::testing::TempDir temp_{"pdb"};  // removed after the test
   std::string dir_;
 };
 
@@ -334,7 +334,7 @@ TEST(PdbReaderHostile, EveryTruncationOfAValidFileIsHandled) {
 
 // --- Files --------------------------------------------------------------------
 
-using PdbFiles = TempDir;
+using PdbFiles = PdbDir;
 
 TEST_F(PdbFiles, WriteReplacesAtomicallyAndLeavesNoTemporary) {
   const std::string path = Path("TallimorDB.pdb");
@@ -383,25 +383,16 @@ TEST_F(PdbFiles, ReadFileReportsMissingAndDirectories) {
 // --- Interoperability with Palm::PDB -------------------------------------------
 
 std::string RunPerl(const std::string& script, const std::string& args, int* status) {
-  const std::string command = std::string(TALLIMOR_PERL) + " " + TALLIMOR_PDB_SCRIPTS + "/" + script + " " + args +
-                              " 2>/dev/null";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  std::string output;
-  if (pipe == nullptr) {
-    *status = -1;
-    return output;
-  }
-  char buffer[4096];
-  std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-  *status = ::pclose(pipe);
-  return output;
+  const std::string command = std::string(TALLIMOR_PERL) + " " + TALLIMOR_PDB_SCRIPTS + "/" + script + " " + args;
+  const testing::ProcessResult run = testing::Subprocess::Run("/bin/sh", {"-c", command});
+  *status = run.status;
+  return run.out;
 }
 
-class PdbInterop : public TempDir {
+class PdbInterop : public PdbDir {
  protected:
   void SetUp() override {
-    TempDir::SetUp();
+    PdbDir::SetUp();
     if (std::system((std::string(TALLIMOR_PERL) + " -MPalm::PDB -e 1 2>/dev/null").c_str()) != 0) {
       GTEST_SKIP() << "Perl's Palm::PDB (Debian libpalm-perl) is not installed";
     }

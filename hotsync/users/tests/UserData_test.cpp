@@ -2,6 +2,7 @@
 // call it: the user list, names, the data path, per-user values, adding users on
 // a first HotSync, and several programs sharing one users file.
 #include "hotsync/users/UserData.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,12 +23,9 @@ namespace fs = std::filesystem;
 class UsersTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "users-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    base_ = pattern;
+    base_ = temp_.path();
     root_ = (base_ / "HotSync").string() + "/";
   }
-  void TearDown() override { fs::remove_all(base_); }
 
   HotSyncUser Add(UserData& data, const std::string& name, std::uint32_t id) {
     HotSyncUser user;
@@ -53,6 +51,7 @@ class UsersTest : public ::testing::Test {
     return names;
   }
 
+  tallimor::testing::TempDir temp_{"users"};  // removed after the test
   fs::path base_;
   std::string root_;
 };

@@ -1,6 +1,7 @@
 // Tests of the users file's text: what is written, what survives a round trip, and
 // what the reader makes of hand-edited and hostile files.
 #include "hotsync/users/UsersFile.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -137,9 +138,8 @@ TEST(UsersFileParse, UnescapeKeepsWhatItDoesNotKnow) {
 
 TEST(UsersFileSave, RemovesWhatWritersKilledHalfWayLeftAndNothingElse) {
   namespace fs = std::filesystem;
-  std::string pattern = (fs::temp_directory_path() / "tallimor-users-XXXXXX").string();
-  ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-  const fs::path dir(pattern);
+  const tallimor::testing::TempDir scratch("users");
+  const fs::path dir(scratch.path());
   const std::string path = (dir / "users.ini").string();
   for (const char* name : {"users.ini.tmp-a1B2c3", "users.ini.tmp-ZZZZZZ", "users.ini.tmp-short",
                            "users.ini.tmp-toolong1", "other.ini.tmp-a1B2c3", "users.ini.bak"}) {
@@ -160,7 +160,6 @@ TEST(UsersFileSave, RemovesWhatWritersKilledHalfWayLeftAndNothingElse) {
   ASSERT_EQ(UsersFile::Load(path, &read), kOk);
   ASSERT_EQ(read.size(), 1u);
   EXPECT_EQ(read[0].name, "Taro");
-  fs::remove_all(dir);
 }
 
 }  // namespace

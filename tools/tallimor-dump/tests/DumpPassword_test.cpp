@@ -12,6 +12,8 @@
 #include <string>
 
 #include "protect/tests/ProtectedFileWriter.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -25,31 +27,12 @@ using testing::WriteBytes;
 constexpr char kCp932Password[] = "\x83\x70\x83\x58\x83\x8f\x81\x5b\x83\x68";  // "パスワード"
 constexpr char kUtf8Password[] = "\xe3\x83\x91\xe3\x82\xb9\xe3\x83\xaf\xe3\x83\xbc\xe3\x83\x89";
 
-struct DumpRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using DumpRun = testing::ProcessResult;
 
 class DumpPassword : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "dump-password-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    for (const char* name : {"/record.dat", "/stdin", "/stdout", "/stderr"}) {
-      std::remove((dir_ + name).c_str());
-    }
-    rmdir(dir_.c_str());
+    dir_ = temp_.path();
   }
 
   void WriteFile(const char* password) {
@@ -63,20 +46,13 @@ class DumpPassword : public ::testing::Test {
     ASSERT_TRUE(WriteBytes(dir_ + "/record.dat", ProtectedFileBytes(spec)));
   }
 
-  // Runs the program with `input` on standard input (a file, so not a terminal).
+  // Runs the program with `input` on standard input (a pipe, so not a terminal).
   DumpRun Dump(const std::string& options, const std::string& input) {
-    std::ofstream(dir_ + "/stdin", std::ios::binary) << input;
-    const std::string command = std::string(TALLIMOR_DUMP_PROGRAM) + " " + options + " " + dir_ +
-                                "/record.dat <" + dir_ + "/stdin >" + dir_ + "/stdout 2>" + dir_ +
-                                "/stderr";
-    DumpRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(dir_ + "/stdout");
-    run.err = Slurp(dir_ + "/stderr");
-    return run;
+    const std::string command = std::string(TALLIMOR_DUMP_PROGRAM) + " " + options + " " + dir_ + "/record.dat";
+    return testing::Subprocess::Run("/bin/sh", {"-c", command}, input);
   }
 
+  tallimor::testing::TempDir temp_{"dump-password"};  // removed after the test
   std::string dir_;
 };
 

@@ -20,6 +20,8 @@
 
 #include "hotsync/handheld/Handheld.h"
 #include "hotsync/handheld/HandheldDatabase.h"
+#include "tests/support/Subprocess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -38,11 +40,7 @@ constexpr char kMemoCp932[] = "\x82\xb1\x82\xf1\x82\xc9\x82\xbf\x82\xcd\n\x90\xa
 constexpr char kWorkUtf8[] = "\xe4\xbb\x95\xe4\xba\x8b";  // 仕事
 constexpr char kWorkCp932[] = "\x8e\x64\x8e\x96";
 
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using ToolRun = testing::ProcessResult;
 
 struct PdbView {
   std::string header;  // "NAME TYPE CREATOR BACKUP"
@@ -60,13 +58,6 @@ struct PdbView {
     throw std::runtime_error("no record " + std::to_string(id));
   }
 };
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 Bytes FromHex(const std::string& hex) {
   Bytes bytes;
@@ -115,28 +106,21 @@ std::string Quote(const std::string& word) {
 class HandheldCli : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "handheld-cli-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = temp_.path();
     hh_ = dir_ + "/hh";
     unsetenv("TALLIMOR_HANDHELD");
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   // Runs the program on the handheld with `input` on standard input (not a terminal).
-  // A run that does not end within a minute is killed and gives 124.
+  // A run that does not end within a minute is killed (timedOut).
   ToolRun Tool(const std::vector<std::string>& args, const std::string& input = "", bool withHandheld = true) {
-    std::ofstream(dir_ + "/stdin", std::ios::binary) << input;
-    std::string command = "timeout 60 " TALLIMOR_HANDHELD_PROGRAM;
-    if (withHandheld) command += " --handheld " + Quote(hh_);
-    for (const std::string& arg : args) command += " " + Quote(arg);
-    command += " <" + dir_ + "/stdin >" + dir_ + "/stdout 2>" + dir_ + "/stderr";
-    ToolRun run;
-    const int raw = std::system(command.c_str());
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Slurp(dir_ + "/stdout");
-    run.err = Slurp(dir_ + "/stderr");
-    return run;
+    testing::SubprocessOptions options;
+    options.input = input;
+    options.timeout = std::chrono::minutes(1);
+    std::vector<std::string> arguments;
+    if (withHandheld) arguments = {"--handheld", hh_};
+    arguments.insert(arguments.end(), args.begin(), args.end());
+    return testing::Subprocess::Run(TALLIMOR_HANDHELD_PROGRAM, arguments, options);
   }
   // Runs a command that must succeed; returns its standard output.
   std::string Ok(const std::vector<std::string>& args, const std::string& input = "") {
@@ -157,11 +141,11 @@ class HandheldCli : public ::testing::Test {
   std::string DbPath() const { return hh_ + "/TallimorDB.pdb"; }
 
   PdbView Read(const std::string& path) {
-    const std::string command = "perl " + Quote(TALLIMOR_HANDHELD_TEST_DIR "/read_memo_pdb.pl") + " " + Quote(path) +
-                                " >" + dir_ + "/perl.out 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0) << Slurp(dir_ + "/perl.out");
+    const testing::ProcessResult perl =
+        testing::Subprocess::Run("perl", {TALLIMOR_HANDHELD_TEST_DIR "/read_memo_pdb.pl", path});
+    EXPECT_EQ(perl.status, 0) << perl.out << perl.err;
     PdbView view;
-    std::istringstream lines(Slurp(dir_ + "/perl.out"));
+    std::istringstream lines(perl.out);
     std::string line;
     while (std::getline(lines, line)) {
       std::istringstream words(line);
@@ -199,6 +183,7 @@ class HandheldCli : public ::testing::Test {
     ASSERT_EQ(db->Save(DbPath(), 0, &error), kSyncErrNone) << error;
   }
 
+  tallimor::testing::TempDir temp_{"handheld-cli"};  // removed after the test
   std::string dir_;
   std::string hh_;
 };
@@ -250,7 +235,7 @@ TEST_F(HandheldCli, ProtectedDatabaseBuiltFromTheCommandLineReadsBackIndependent
 TEST_F(HandheldCli, WrongOrMissingPasswordChangesNothing) {
   MakeHandheld(true);
   Ok({"add", "first"}, std::string(kPasswordUtf8) + "\n");
-  const std::string before = Slurp(DbPath());
+  const std::string before = testing::ReadWholeFile(DbPath());
   for (const std::string& typed : {std::string("wrong\n"), std::string(kPasswordUtf8) + "x\n", std::string("")}) {
     for (const std::vector<std::string>& command :
          {std::vector<std::string>{"add", "second"}, {"edit", "1", "changed"}, {"list"}, {"password"}}) {
@@ -261,7 +246,7 @@ TEST_F(HandheldCli, WrongOrMissingPasswordChangesNothing) {
     }
   }
   EXPECT_NE(Tool({"list"}, "wrong\n").err.find("wrong password"), std::string::npos);
-  EXPECT_EQ(Slurp(DbPath()), before);
+  EXPECT_EQ(testing::ReadWholeFile(DbPath()), before);
   // Attribute and category changes need no password, as they touch no memo text.
   EXPECT_EQ(Tool({"private", "1", "on"}).status, 0);
 }
@@ -269,7 +254,7 @@ TEST_F(HandheldCli, WrongOrMissingPasswordChangesNothing) {
 TEST_F(HandheldCli, ACommandDuringAHotSyncIsRefusedNamingTheHotSyncAndChangesNothing) {
   MakeHandheld(true);
   Ok({"add", "first"}, std::string(kPasswordUtf8) + "\n");
-  const std::string before = Slurp(DbPath());
+  const std::string before = testing::ReadWholeFile(DbPath());
   std::unique_ptr<Handheld> syncing;
   std::string error;
   ASSERT_EQ(Handheld::Open(hh_, &syncing, &error), kSyncErrNone);
@@ -277,7 +262,7 @@ TEST_F(HandheldCli, ACommandDuringAHotSyncIsRefusedNamingTheHotSyncAndChangesNot
   const ToolRun run = Tool({"add", "during the HotSync"}, std::string(kPasswordUtf8) + "\n");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("in use by hotsync"), std::string::npos) << run.err;
-  EXPECT_EQ(Slurp(DbPath()), before);
+  EXPECT_EQ(testing::ReadWholeFile(DbPath()), before);
   syncing.reset();
   Ok({"add", "after the HotSync"}, std::string(kPasswordUtf8) + "\n");
 }
@@ -360,7 +345,7 @@ TEST_F(HandheldCli, CategoriesCarryRenamedFlagsAndHandheldIds) {
             "  {\"index\": 3, \"id\": 3, \"name\": \"Travel\", \"renamed\": false}\n"
             "]\n");
 
-  const std::string before = Slurp(DbPath());
+  const std::string before = testing::ReadWholeFile(DbPath());
   struct Refused {
     std::vector<std::string> command;
     const char* why;
@@ -379,7 +364,7 @@ TEST_F(HandheldCli, CategoriesCarryRenamedFlagsAndHandheldIds) {
     EXPECT_EQ(run.status, 1) << refused.command[1];
     EXPECT_NE(run.err.find(refused.why), std::string::npos) << run.err;
   }
-  EXPECT_EQ(Slurp(DbPath()), before);
+  EXPECT_EQ(testing::ReadWholeFile(DbPath()), before);
   // Fifteen bytes fit; a sixteenth category index does not exist.
   EXPECT_EQ(Ok({"category", "add", sixteenBytes.substr(0, 12) + "x"}), "4\n");
   for (int i = 5; i <= 15; ++i) Ok({"category", "add", "C" + std::to_string(i)});
@@ -427,7 +412,7 @@ TEST_F(HandheldCli, PasswordChangeReEnciphersEveryMemo) {
 
 TEST_F(HandheldCli, TextsOutsideCodePage932AndOverLimitsAreRefused) {
   MakeHandheld(false);
-  const std::string before = Slurp(DbPath());
+  const std::string before = testing::ReadWholeFile(DbPath());
   const ToolRun emoji = Tool({"add", "smile \xf0\x9f\x98\x80"});
   EXPECT_EQ(emoji.status, 1);
   EXPECT_NE(emoji.err.find("U+1F600"), std::string::npos) << emoji.err;
@@ -436,7 +421,7 @@ TEST_F(HandheldCli, TextsOutsideCodePage932AndOverLimitsAreRefused) {
   EXPECT_EQ(Tool({"category", "add", "\xf0\x9f\x98\x80"}).status, 1);
   EXPECT_EQ(Tool({"add", ""}).status, 1);
   EXPECT_EQ(Tool({"add", std::string(65480, 'a')}).status, 1);
-  EXPECT_EQ(Slurp(DbPath()), before);
+  EXPECT_EQ(testing::ReadWholeFile(DbPath()), before);
   EXPECT_EQ(Ok({"add", std::string(65479, 'a')}), "1\n");
   EXPECT_EQ(Read().ById(1).data.size(), 65480u);
   EXPECT_EQ(Tool({"create-db", "--password", "--hint", std::string(256, 'h')}).status, 1);
@@ -531,7 +516,7 @@ TEST_F(HandheldCli, UserNamesAreStoredInCodePage932AndNeverEmpty) {
   EXPECT_FALSE(fs::exists(hh_ + "/handheld.ini"));
 
   Ok({"init", "-u", kNameUtf8});
-  EXPECT_NE(Slurp(hh_ + "/handheld.ini").find(std::string("\nUserName=") + kNameCp932 + "\n"), std::string::npos);
+  EXPECT_NE(testing::ReadWholeFile(hh_ + "/handheld.ini").find(std::string("\nUserName=") + kNameCp932 + "\n"), std::string::npos);
 
   // The 40-byte limit counts the stored bytes: 20 kanji fit (60 bytes of UTF-8), 21 do not.
   std::string twenty;
@@ -570,7 +555,7 @@ TEST_F(HandheldCli, MemoTextFromStandardInputFollowsThePasswordLine) {
 
   // A wrong password reads no text and changes nothing; text that cannot be stored,
   // or more than any memo could hold, is refused.
-  const std::string before = Slurp(DbPath());
+  const std::string before = testing::ReadWholeFile(DbPath());
   const ToolRun wrong = Tool({"add", "-"}, "wrong\nsecret memo\n");
   EXPECT_EQ(wrong.status, 3);
   EXPECT_EQ(wrong.err.find("secret memo"), std::string::npos);
@@ -579,7 +564,7 @@ TEST_F(HandheldCli, MemoTextFromStandardInputFollowsThePasswordLine) {
   EXPECT_NE(emoji.err.find("U+1F600"), std::string::npos) << emoji.err;
   EXPECT_EQ(Tool({"add", "-"}, pw + std::string(300 * 1024, 'a')).status, 1);
   EXPECT_EQ(Tool({"add", "-"}, pw).status, 1);  // no text at all
-  EXPECT_EQ(Slurp(DbPath()), before);
+  EXPECT_EQ(testing::ReadWholeFile(DbPath()), before);
 
   // Without a password all of standard input is the text.
   hh_ = dir_ + "/plain";
