@@ -21,40 +21,16 @@
 
 #include "store/FileSystem.h"
 #include "store/tests/FaultInjectingFileSystem.h"
+#include "store/tests/ScratchDirectory.h"
 
 namespace tallimor {
 namespace {
 
-class FileSystemTest : public ::testing::Test {
+class FileSystemTest : public ScratchDirectory {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tallimor-fs-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
   static void Put(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
   }
-  static unsigned Mode(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 07777;
-  }
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename());
-    return names;
-  }
-
-  std::string dir_;
 };
 
 // Every call of a clean replace is failed in turn, once with each way of placing the
