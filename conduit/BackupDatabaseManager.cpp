@@ -8,7 +8,7 @@
 #include "conduit/ConduitStrings.h"
 #include "conduit/SyncLog.h"
 #include "conduit/WsprintfA.h"
-#include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 
@@ -43,8 +43,9 @@ void BackupDatabaseManager::SetAside(Result why) {
     aside = Path() + kDamagedSuffix + (n == 1 ? std::string() : "-" + std::to_string(n));
     if (!PathExists(aside)) break;
   }
-  const bool moved = ::rename(Path().c_str(), aside.c_str()) == 0;
-  if (moved) SyncDirectoryOf(aside);
+  FileSystem* fs = FileSystem::Default();
+  const bool moved = fs->Rename(Path(), aside) == 0;
+  if (moved) fs->SyncDirectoryOf(aside);
   if (Log() == nullptr) return;
   char entry[SyncLog::kFormatSize];
   FormatWsprintfA(entry, sizeof entry, Log()->loadMessage(kStrBackupSetAside),

@@ -20,7 +20,7 @@
 
 #include "conduit/SyncLog.h"
 #include "store/CPCategoryTable.h"
-#include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -68,14 +68,8 @@ Result CopyDescriptor(int from, int to) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) return kErrReadFailed;
     if (got == 0) return kOk;
-    const std::uint8_t* p = buffer.data();
-    std::size_t left = static_cast<std::size_t>(got);
-    while (left > 0) {
-      const ssize_t put = ::write(to, p, left);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return kErrWrite;
-      p += put;
-      left -= static_cast<std::size_t>(put);
+    if (FileSystem::Default()->WriteAll(to, buffer.data(), static_cast<std::size_t>(got)) != kOk) {
+      return kErrWrite;
     }
   }
 }
@@ -199,7 +193,7 @@ Result CPDesktopDatabase::CloseHandle() {
   // "present" but without the handheld's unchanged records); take it away again.
   if (createdByOpen_ && file_.IsOpen()) {
     struct stat st {};
-    if (::fstat(file_.Descriptor(), &st) == 0 && st.st_size == 0) ::unlink(path_.c_str());
+    if (::fstat(file_.Descriptor(), &st) == 0 && st.st_size == 0) FileSystem::Default()->Remove(path_);
   }
   file_.Close();
   writable_ = false;
@@ -508,7 +502,7 @@ Result CPDesktopDatabase::WriteCopy(const std::string& path, StoredFlagsPolicy p
   if (copy.Open(path, LockedFile::Mode::kReadWriteOrCreate) != kOk) return kErrWrite;
   const Result written = copy.Replace([&](int fd) { return WriteContents(fd, policy); });
   copy.Close();
-  if (written != kOk && !existed) ::unlink(path.c_str());
+  if (written != kOk && !existed) FileSystem::Default()->Remove(path);
   return written == kOk ? kOk : (written == kErrOutOfMemory ? kErrOutOfMemory : kErrWrite);
 }
 
@@ -524,20 +518,12 @@ Result CPDesktopDatabase::WriteNewFile(const std::string& path, StoredFlagsPolic
   // Written whole beside its name and then renamed into place, so that a writer killed
   // half way leaves no empty or partial file under the name (only a temporary, which
   // the next writer clears away), and held locked until it stands there.
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  RemoveLeftTemporaries(path, ".");
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return kErrWrite;
-  const std::string temp(name.data());
-  Result result = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fchmod(fd, 0600) == 0 ? kOk : kErrWrite;
-  if (result == kOk) result = WriteContents(fd, policy);
-  if (result == kOk && ::fsync(fd) != 0) result = kErrWrite;
-  if (result == kOk && ::rename(temp.c_str(), path.c_str()) != 0) result = kErrWrite;
-  if (result != kOk) ::unlink(temp.c_str());
-  ::close(fd);
-  if (result == kOk) SyncDirectoryOf(path);
+  FileSystem::ReplaceOptions options;
+  options.separator = ".";
+  options.mode = 0600;
+  options.lockRequired = true;
+  const Result result =
+      FileSystem::Default()->ReplaceWith(path, [&](int fd) { return WriteContents(fd, policy); }, options, nullptr);
   return result == kErrOutOfMemory ? kErrOutOfMemory : (result == kOk ? kOk : kErrWrite);
 }
 
@@ -562,7 +548,7 @@ bool CPDesktopDatabase::CopyWhole(const std::string& source, const std::string& 
   if (to.Open(destination, LockedFile::Mode::kReadWriteOrCreate) != kOk) return false;
   const Result copied = to.Replace([&](int fd) { return CopyDescriptor(from.Descriptor(), fd); });
   // An empty stand-in made only to be replaced must not outlive a failed copy.
-  if (copied != kOk && !existed) ::unlink(destination.c_str());
+  if (copied != kOk && !existed) FileSystem::Default()->Remove(destination);
   return copied == kOk;
 }
 

@@ -18,7 +18,7 @@
 #include "hotsync/pdb/PdbFile.h"  // kPalmEpochOffset
 #include "hotsync/plugin/SyncTypes.h"
 #include "store/CPRecord.h"
-#include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 #include "store/RecordFileFormat.h"
 
 namespace tallimor {
@@ -214,8 +214,7 @@ Result DesktopJournal::MergeLaterChanges(CPDesktopDatabase& desktop, CPDesktopDa
 }
 
 Result DesktopJournal::Remove() {
-  if (::unlink(path_.c_str()) != 0 && errno != ENOENT) return kErrWrite;
-  SyncDirectoryOf(path_);
+  if (FileSystem::Default()->RemoveFile(path_, nullptr) != kOk) return kErrWrite;
   return kOk;
 }
 

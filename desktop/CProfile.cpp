@@ -15,6 +15,8 @@
 #include <sstream>
 #include <vector>
 
+#include "store/FileSystem.h"
+
 namespace tallimor {
 namespace {
 
@@ -77,37 +79,14 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines) {
   return !in.bad();
 }
 
-// Makes every missing directory above `path`, private to the user.
-void MakeParentDirectories(const std::string& path) {
-  for (size_t slash = path.find('/', 1); slash != std::string::npos;
-       slash = path.find('/', slash + 1)) {
-    ::mkdir(path.substr(0, slash).c_str(), 0700);
-  }
-}
-
+// Replaced whole through the file-system seam, private to the user, the missing
+// directories above it made private too.
 bool WriteFileAtomically(const std::string& path, const std::string& content) {
-  MakeParentDirectories(path);
-  std::string temp = path + ".tmp-XXXXXX";
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  const char* data = content.data();
-  size_t left = content.size();
-  bool ok = true;
-  while (left > 0) {
-    ssize_t n = ::write(fd, data, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ok = false;
-      break;
-    }
-    data += n;
-    left -= static_cast<size_t>(n);
-  }
-  ok = ok && ::fchmod(fd, 0600) == 0 && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (ok && ::rename(temp.c_str(), path.c_str()) == 0) return true;
-  ::unlink(temp.c_str());
-  return false;
+  FileSystem* fs = FileSystem::Default();
+  fs->MakePrivateParents(path);
+  FileSystem::ReplaceOptions options;
+  options.mode = 0600;
+  return fs->Replace(path, content.data(), content.size(), options, nullptr) == kOk;
 }
 
 }  // namespace

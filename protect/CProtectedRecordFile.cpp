@@ -14,6 +14,7 @@
 
 #include "protect/NewRecordFile.h"
 #include "protect/PasswordInfo.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 
@@ -50,8 +51,9 @@ void MakeDataDirectory(const std::string& path) {
   if (slash == std::string::npos || slash == 0) return;
   const std::string directory = path.substr(0, slash);
   const std::size_t above = directory.rfind('/');
-  if (above != std::string::npos && above > 0) ::mkdir(directory.substr(0, above).c_str(), 0700);
-  ::mkdir(directory.c_str(), 0700);
+  FileSystem* fs = FileSystem::Default();
+  if (above != std::string::npos && above > 0) fs->MakePrivateDirectory(directory.substr(0, above));
+  fs->MakePrivateDirectory(directory);
 }
 
 }  // namespace

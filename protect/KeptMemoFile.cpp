@@ -15,6 +15,7 @@
 #include "protect/CProtectedRecordFile.h"
 #include "protect/StoredMemo.h"
 #include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -152,8 +153,7 @@ const std::string& KeptMemoFile::CategoryName(std::int32_t index) const {
 }
 
 Result KeptMemoFile::Remove() {
-  if (::unlink(path_.c_str()) != 0 && errno != ENOENT) return kErrWrite;
-  SyncDirectoryOf(path_);
+  if (FileSystem::Default()->RemoveFile(path_, nullptr) != kOk) return kErrWrite;
   return kOk;
 }
 

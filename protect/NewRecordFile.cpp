@@ -15,7 +15,7 @@
 #include <new>
 
 #include "store/CPCategoryTable.h"
-#include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 #include "store/RecordFileFormat.h"
 
 namespace tallimor {
@@ -27,17 +27,6 @@ constexpr std::int64_t kPalmEpochOffset = 2082844800;
 // The app info data: the category table, four bytes the desktop does not use, the
 // digest and the hint's NUL.
 constexpr std::uint32_t kNewAppInfoSize = kPasswordHintOffset + 1;
-
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t put = ::write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    data += put;
-    size -= static_cast<std::size_t>(put);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -91,24 +80,21 @@ Result MakeNewRecordFileImage(const std::array<std::uint8_t, kPasswordDigestSize
 
 Result PlaceNewFile(const std::string& path, const std::vector<std::uint8_t>& image) {
   if (path.empty()) return kErrWrite;
-  std::string pattern = path + ".XXXXXX";
-  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return kErrWrite;
-  // Locked as the store's writers lock their temporaries, so that no writer clears it
-  // away as one left by a killed program while it is being written.
-  const bool written = ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fchmod(fd, 0600) == 0 &&
-                 WriteAll(fd, image.data(), image.size()) && ::fsync(fd) == 0;
-  // link() refuses a name that is taken, which rename() would silently replace.
-  const bool placed = written && ::link(pattern.c_str(), path.c_str()) == 0;
-  ::unlink(pattern.c_str());
-  ::close(fd);
-  if (!placed) return kErrWrite;
-  SyncDirectoryOf(path);
-  return kOk;
+  // Linked into place, since link() refuses a name that is taken, which rename() would
+  // silently replace; the temporary is locked as the store's writers lock theirs, so
+  // that no writer clears it away as one left by a killed program while it is written.
+  FileSystem::ReplaceOptions options;
+  options.separator = ".";
+  options.mode = 0600;
+  options.exclusive = true;
+  options.lockRequired = true;
+  return FileSystem::Default()->Replace(path, image.data(), image.size(), options, nullptr) == kOk ? kOk
+                                                                                               : kErrWrite;
 }
 
 void RemoveFileIfUnchanged(const std::string& path, const std::vector<std::uint8_t>& image) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  FileSystem* fs = FileSystem::Default();
+  const int fd = fs->OpenRegular(path, O_NOFOLLOW);
   if (fd < 0) return;
   struct stat st {};
   bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
@@ -125,7 +111,7 @@ void RemoveFileIfUnchanged(const std::string& path, const std::vector<std::uint8
     same = got == image.size() && std::memcmp(bytes.data(), image.data(), got) == 0;
   }
   ::close(fd);
-  if (same) ::unlink(path.c_str());
+  if (same) fs->Remove(path);
 }
 
 }  // namespace tallimor

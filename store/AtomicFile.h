@@ -1,6 +1,7 @@
 // Replaces a file on disk all at once: the new contents go to a temporary file
 // beside the target, are flushed to the disk, and are renamed over the target, so
-// a reader (or a run killed half way) sees either the old file or the new one.
+// a reader (or a run killed half way) sees either the old file or the new one. A
+// shorthand for FileSystem::Default()->Replace() with the usual options.
 #pragma once
 
 #include <cstddef>

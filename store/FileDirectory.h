@@ -1,6 +1,7 @@
 // What the files that are replaced by rename share about the directory they live in:
 // where it is, flushing it so that a rename survives a crash, and clearing away the
-// temporaries that writers killed half way left in it.
+// temporaries that writers killed half way left in it. The last two are shorthands for
+// the same operations of FileSystem::Default().
 #pragma once
 
 #include <cstddef>

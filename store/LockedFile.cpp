@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -93,11 +93,11 @@ Result LockedFile::Open(const std::string& path, Mode mode) {
   if (mode == Mode::kReadWriteOrCreate) flags |= O_CREAT;
 
   for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-    const int fd = ::open(path.c_str(), flags, 0600);
+    FileSystem* fs = FileSystem::Default();
+    const int fd = fs->Open(path, flags, 0600);
     if (fd < 0) return kErrOpenFailed;
     struct stat opened {};
-    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) ||
-        ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || fs->Lock(fd, LOCK_EX | LOCK_NB) != 0) {
       CloseQuietly(fd);
       return kErrOpenFailed;
     }
@@ -126,33 +126,20 @@ Result LockedFile::Replace(const std::function<Result(int fd)>& write) {
   if (fd_ < 0) return kErrFileNotOpen;
   struct stat old {};
   if (::fstat(fd_, &old) != 0) return kErrWrite;
-  // We hold the file's lock, so no other writer is making a temporary of it now.
-  RemoveLeftTemporaries(path_, ".");
-
-  std::string pattern = path_ + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return kErrWrite;
-  const std::string temp(name.data());
-  auto fail = [&](Result result) {
-    ::unlink(temp.c_str());
-    CloseQuietly(fd);
-    return result;
-  };
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, old.st_mode & 07777) != 0) {
-    return fail(kErrWrite);
-  }
-  const Result result = write(fd);
-  if (result != kOk) return fail(result);
-  if (::fsync(fd) != 0) return fail(kErrWrite);
-  if (!StillAsOpened()) return fail(kErrFileChanged);
-  if (::rename(temp.c_str(), path_.c_str()) != 0) return fail(kErrWrite);
-  SyncDirectoryOf(path_);
+  // We hold the file's lock, so no other writer is making a temporary of it now, and
+  // the new file is locked before it stands under the name.
+  FileSystem::ReplaceOptions options;
+  options.separator = ".";
+  options.mode = static_cast<int>(old.st_mode & 07777);
+  options.lockRequired = true;
+  options.beforePlacing = [this] { return StillAsOpened() ? kOk : kErrFileChanged; };
+  int placed = -1;
+  options.keptOpen = &placed;
+  const Result result = FileSystem::Default()->ReplaceWith(path_, write, options, nullptr);
+  if (result != kOk) return result;
   // The new file is in place and locked; let go of the old one.
   CloseQuietly(fd_);
-  fd_ = fd;
-  ::lseek(fd_, 0, SEEK_SET);
+  fd_ = placed;
   IdentityOf(fd_, &identity_);
   return kOk;
 }

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <new>
 
+#include "store/FileSystem.h"
+
 namespace tallimor {
 namespace {
 
@@ -154,16 +156,7 @@ class BufferedWriter {
   }
 
   void WriteAll(const std::uint8_t* bytes, std::size_t n) {
-    while (!failed_ && n > 0) {
-      const ssize_t put = ::write(fd_, bytes, n);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) {
-        failed_ = true;
-        return;
-      }
-      bytes += put;
-      n -= static_cast<std::size_t>(put);
-    }
+    if (!failed_ && n > 0) failed_ = FileSystem::Default()->WriteAll(fd_, bytes, n) != kOk;
   }
 
   int fd_;

@@ -4,6 +4,7 @@
 // be read; every written file is compared with independently built bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "conduit/ArchiveDatabaseManager.h"
 #include "conduit/BackupDatabaseManager.h"
 #include "conduit/tests/DesktopFileFixture.h"
+#include "store/tests/FaultInjectingFileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -143,6 +145,49 @@ TEST_F(BackupDatabase, FailedCopyKeepsTheOldBackup) {
   BackupDatabaseManager backup = Backup(kSyncFast);
   EXPECT_EQ(backup.FinishSync(), kErrBackupFailed);
   EXPECT_TRUE(Files().empty()) << "no empty backup is left behind";
+}
+
+// Each call of the copy that ends a HotSync is failed in turn: the backup is the old
+// one or a whole copy of the desktop file, and nothing else is left beside them.
+TEST_F(BackupDatabase, AFailingCallAnywhereInTheCopyKeepsTheOldBackup) {
+  const Bytes desktop = FileBytes(Records(10, 3));
+  const Bytes old = FileBytes(Records(10, 1));
+  WriteFileBytes(PathOf("record.dat"), desktop);
+  FaultInjectingFileSystem faults;
+  auto copy = [&] {
+    WriteFileBytes(PathOf("record.BAK"), old);
+    BackupDatabaseManager backup = Backup(kSyncSlow);
+    if (backup.OpenForSyncType() != kOk) return kErrOpenFailed;
+    return backup.FinishSync();
+  };
+  faults.FailCall(FileCall::kAny, 0, EIO);
+  ASSERT_EQ(copy(), kOk);
+  const int calls = faults.Calls();
+  for (int nth = 1; nth <= calls; ++nth) {
+    faults.FailCall(FileCall::kAny, nth, EIO);
+    const Result result = copy();
+    EXPECT_EQ(ReadFileBytes(PathOf("record.BAK")), result == kOk ? desktop : old) << "call " << nth;
+    EXPECT_EQ(ReadFileBytes(PathOf("record.dat")), desktop);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"record.BAK", "record.dat"})) << "call " << nth;
+  }
+}
+
+TEST_F(BackupDatabase, ADamagedBackupThatCannotBeMovedAsideStaysAndIsLoggedSo) {
+  Bytes damaged = FileBytes(Records(10, 2));
+  damaged[72] = 3;
+  WriteFileBytes(PathOf("record.BAK"), damaged);
+  FaultInjectingFileSystem faults;
+  faults.FailCall(FileCall::kRename, 1, EACCES);
+  {
+    BackupDatabaseManager backup = Backup(kSyncSlow);
+    EXPECT_EQ(backup.OpenForSyncType(), kOk);
+    EXPECT_EQ(backup.StoredRecordCount(), 0);
+  }
+  EXPECT_EQ(ReadFileBytes(PathOf("record.BAK")), damaged);
+  EXPECT_EQ(Files(), std::vector<std::string>{"record.BAK"});
+  const std::vector<LogLine> lines = LogLines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                          [](const LogLine& line) { return line.second.find("(not moved)") != std::string::npos; }));
 }
 
 // ---------------------------------------------------------------- archives

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <set>
 #include <string>
@@ -16,6 +17,7 @@
 #include "conduit/tests/DesktopFileFixture.h"
 #include "store/CPCategoryTable.h"
 #include "store/CPRecordFile.h"
+#include "store/tests/FaultInjectingFileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -476,6 +478,35 @@ TEST_F(CPDesktopDatabaseFailures, FileThatCannotBeCreatedFailsOpenAndFinish) {
   d.SetDatabaseInfo("TallimorDB", 0, h.type, h.creator, 1, 0, 0, 0, 0);
   EXPECT_EQ(d.FinishSync(), kErrWrite);
   EXPECT_EQ(LogLines(), (std::vector<LogLine>{{17, " -- Could not save the local database. Error Code 1120"}}));
+}
+
+// A copy made where no file was: any failing call leaves no file and no temporary, so a
+// later HotSync finds the name free rather than an empty or partial database.
+TEST_F(CPDesktopDatabaseFailures, ANewCopyThatFailsAnywhereLeavesNothingUnderItsName) {
+  WriteSample();
+  auto d = Manager(kSyncSlow);
+  ASSERT_EQ(d->OpenForSyncType(), kOk);
+  ASSERT_EQ(d->ReadForSync(), kOk);
+  const std::string copyPath = PathOf("copy.OLD");
+  FaultInjectingFileSystem faults;
+  faults.FailCall(FileCall::kAny, 0, EIO);
+  ASSERT_EQ(d->WriteCopy(copyPath, StoredFlagsPolicy::kFromRecord), kOk);
+  const Bytes whole = ReadFileBytes(copyPath);
+  const int calls = faults.Calls();
+  for (int nth = 1; nth <= calls; ++nth) {
+    std::filesystem::remove(copyPath);
+    faults.FailCall(FileCall::kAny, nth, ENOSPC);
+    const Result result = d->WriteCopy(copyPath, StoredFlagsPolicy::kFromRecord);
+    if (result == kOk) {
+      EXPECT_EQ(ReadFileBytes(copyPath), whole) << "call " << nth;
+    } else {
+      EXPECT_EQ(result, kErrWrite);
+      EXPECT_FALSE(std::filesystem::exists(copyPath)) << "call " << nth;
+    }
+    std::vector<std::string> names = Files();
+    std::erase(names, "copy.OLD");
+    EXPECT_EQ(names, std::vector<std::string>{"record.dat"}) << "call " << nth;
+  }
 }
 
 // A file handle whose closing fails, as a network file system may report.

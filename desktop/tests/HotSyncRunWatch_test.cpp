@@ -14,21 +14,14 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/TempDir.h"
+
 namespace tallimor {
 namespace {
 
 class HotSyncRunWatchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tallimor-runwatch-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    lock_ = dir_ + "/HotSync.lock";
-  }
-  void TearDown() override {
-    unlink(lock_.c_str());
-    rmdir(dir_.c_str());
-  }
+  void SetUp() override { lock_ = temp_.Join("HotSync.lock"); }
   // A process standing in for hotsync: takes the lock, tells through a pipe, waits.
   pid_t HoldInChild() {
     int ready[2];
@@ -47,7 +40,7 @@ class HotSyncRunWatchTest : public ::testing::Test {
     return told ? child : -1;
   }
 
-  std::string dir_;
+  tallimor::testing::TempDir temp_{"runwatch"};  // removed after the test
   std::string lock_;
 };
 

@@ -9,9 +9,11 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "desktop/CProfile.h"
 #include "tests/support/TempDir.h"
+#include "store/tests/FaultInjectingFileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -126,6 +128,37 @@ TEST_F(DesktopProfile, AnOversizedFileIsNeitherReadNorReplaced) {
   EXPECT_EQ(profile.GetInt("Settings", "UserID", -1), -1);
   EXPECT_EQ(profile.WriteString("Settings", "UserID", "4"), kErrWrite);
   EXPECT_GT(Read().size(), CProfile::kMaxFileSize);
+}
+
+// Every call of a clean write is failed in turn: the profile holds the old settings or
+// the new ones, no temporary is left beside it, and a write that succeeds has synced
+// the directory, so that the rename itself survives a crash.
+TEST_F(DesktopProfile, AWriteFailingAtAnyCallKeepsTheOldFileAndLeavesNoTemporary) {
+  Write("[Settings]\nUserID=3\n");
+  const std::string old = Read();
+  FaultInjectingFileSystem faults;
+  faults.FailCall(FileCall::kAny, 0, EIO);
+  ASSERT_EQ(CProfile(path_).WriteString("Settings", "UserID", "4"), kOk);
+  const std::string written = Read();
+  EXPECT_GE(faults.Calls(FileCall::kSyncDirectory), 1);
+  const int calls = faults.Calls();
+  for (int nth = 1; nth <= calls; ++nth) {
+    Write(old);
+    faults.FailCall(FileCall::kAny, nth, EIO);
+    const Result result = CProfile(path_).WriteString("Settings", "UserID", "4");
+    EXPECT_EQ(Read(), result == kOk ? written : old) << "call " << nth;
+    std::vector<std::string> names;
+    DIR* listing = ::opendir((dir_ + "/sub/dir").c_str());
+    ASSERT_NE(listing, nullptr);
+    while (const dirent* e = ::readdir(listing)) {
+      if (e->d_name[0] != '.') names.emplace_back(e->d_name);
+    }
+    ::closedir(listing);
+    EXPECT_EQ(names, std::vector<std::string>{"Tallimor.ini"}) << "call " << nth;
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
 }
 
 TEST_F(DesktopProfile, AFileThatCannotBeWrittenGivesAnError) {

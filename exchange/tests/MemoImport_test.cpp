@@ -12,22 +12,14 @@
 #include "protect/CProtectedRecordFile.h"
 #include "protect/StoredMemo.h"
 #include "protect/tests/ProtectedFileWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
 
 class MemoImportStore : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "memo-import-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/record.dat";
-  }
-  void TearDown() override {
-    std::remove(path_.c_str());
-    rmdir(dir_.c_str());
-  }
+  void SetUp() override { path_ = temp_.Join("record.dat"); }
   void WriteStore(const std::vector<std::string>& categories) {
     testing::ProtectedFileSpec spec;
     spec.password = "pw";
@@ -35,7 +27,7 @@ class MemoImportStore : public ::testing::Test {
     spec.memos.push_back({1, 1, 0, testing::PlainMemo("kept")});
     ASSERT_TRUE(testing::WriteBytes(path_, testing::ProtectedFileBytes(spec)));
   }
-  std::string dir_;
+  tallimor::testing::TempDir temp_{"memo-import"};  // removed after the test
   std::string path_;
 };
 

@@ -17,6 +17,7 @@
 #include <sstream>
 
 #include "store/AtomicFile.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -110,7 +111,7 @@ Result Handheld::Create(const std::string& directory, const HandheldIdentity& id
   if (valid != kSyncErrNone) return valid;
   // Private, like the desktop's directories: the handheld's files hold memos and the
   // password's digest and hint.
-  if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) {
+  if (FileSystem::Default()->MakeDirectory(directory, 0700) != 0 && errno != EEXIST) {
     return Fail(error, kSyncErrStorage, directory + ": " + std::strerror(errno));
   }
   struct stat st {};
@@ -197,14 +198,11 @@ Handheld::~Handheld() {
 Result Handheld::Lock(const std::string& program, std::string* error) {
   if (lock_ >= 0) return kSyncErrNone;
   const std::string path = directory_ + "/" + kLockFileName;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+  FileSystem* fs = FileSystem::Default();
+  const int fd = fs->OpenForLocking(path);
+  if (fd < 0 && errno == EINVAL) return Fail(error, kSyncErrStorage, path + " is not a regular file");
   if (fd < 0) return Fail(error, kSyncErrStorage, "cannot open " + path + ": " + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return Fail(error, kSyncErrStorage, path + " is not a regular file");
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (fs->Lock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int err = errno;
     if (err != EWOULDBLOCK) {
       ::close(fd);

@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "store/FileSystem.h"
+
 namespace tallimor {
 namespace {
 
@@ -51,19 +53,10 @@ HotSyncLog::~HotSyncLog() {
 Result HotSyncLog::AppendLine(const std::string& path, std::string_view line,
                               std::uint64_t* offset) {
   // Without blocking: a named pipe in the log's place is refused, never waited on.
-  Fd fd(::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0600));
+  FileSystem* fs = FileSystem::Default();
+  Fd fd(fs->OpenForAppend(path));
   if (fd.get() < 0) return kErrOpenFailed;
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return kErrOpenFailed;
-  std::size_t done = 0;
-  while (done < line.size()) {
-    const ssize_t n = ::write(fd.get(), line.data() + done, line.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return kErrWrite;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (fs->WriteAll(fd.get(), line.data(), line.size()) != kOk) return kErrWrite;
   if (offset != nullptr) {
     // With O_APPEND the file position is the end of what this call wrote, whatever
     // other writers did meanwhile.

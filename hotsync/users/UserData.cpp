@@ -18,6 +18,7 @@
 #include <set>
 
 #include "store/Cp932Bytes.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -129,12 +130,13 @@ Result UserData::Update(const std::function<Result(UsersDocument&)>& change) {
     return kErrWrite;
   }
   const std::string lockPath = root_ + kLockFileName;
-  const int lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  FileSystem* fs = FileSystem::Default();
+  const int lock = fs->Open(lockPath, O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lock < 0) {
     SetUsersResultDetail(kErrOpenFailed, lockPath + ": " + std::strerror(errno));
     return kErrOpenFailed;
   }
-  while (::flock(lock, LOCK_EX) != 0) {
+  while (fs->Lock(lock, LOCK_EX) != 0) {
     if (errno != EINTR) {
       ::close(lock);
       return kErrOpenFailed;

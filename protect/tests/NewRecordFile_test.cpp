@@ -3,6 +3,8 @@
 // table and digest built independently (OpenSSL's MD5), and the next login checks the
 // password it carries.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include "protect/UserStore.h"
 #include "protect/tests/ProtectedFileWriter.h"
 #include "tests/support/TempDir.h"
+#include "store/tests/FaultInjectingFileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -152,6 +155,49 @@ TEST_F(NewMemoDatabaseTest, AnEmptyPasswordMakesAFileWithoutDigestAndPlainMemos)
   const UserPasswordCheck check = CheckUserPassword(path_, "whatever");
   EXPECT_TRUE(check.accepted);
   EXPECT_FALSE(check.keyed);
+}
+
+// A first save is failed at each of its calls in turn: either the file stands whole
+// with the memo, or there is no file (and no temporary) and the memo is still unsaved.
+TEST_F(NewMemoDatabaseTest, AFirstSaveFailingAtAnyCallLeavesNoPartialFile) {
+  FaultInjectingFileSystem faults;
+  int calls = 0;
+  for (int nth = 0; nth == 0 || nth <= calls; ++nth) {
+    std::system(("rm -rf '" + dir_ + "/user'").c_str());
+    std::unique_ptr<CProtectedRecordFile> store;
+    UserStoreOutcome outcome;
+    ASSERT_EQ(OpenUserStore(path_, "pw", store, &outcome), kOk);
+    ASSERT_EQ(StoreMemo(*store->AddEmptyRecord(), "kept"), kOk);
+    faults.FailCall(FileCall::kAny, nth, EIO);
+    const Result saved = store->Save();
+    if (nth == 0) {
+      ASSERT_EQ(saved, kOk);
+      calls = faults.Calls();
+      continue;
+    }
+    std::vector<std::string> names;
+    std::error_code missing;  // a failed mkdir leaves no directory at all
+    for (const auto& e : std::filesystem::directory_iterator(dir_ + "/user/Tallimor-Vexa", missing)) {
+      names.push_back(e.path().filename());
+    }
+    if (saved == kOk && faults.LastFailed() == FileCall::kRemove && names.size() == 2) {
+      // The temporary linked into place could not be unlinked: a second name of the
+      // new file, which the next writer clears away once nobody holds the file.
+      EXPECT_FALSE(store->IsDirty());
+      store.reset();
+      faults.Heal();
+      EXPECT_EQ(FileSystem::Default()->RemoveLeftTemporaries(path_, "."), 1u);
+      continue;
+    }
+    if (saved == kOk) {
+      EXPECT_EQ(names, std::vector<std::string>{"record.dat"}) << "call " << nth;
+      EXPECT_FALSE(store->IsDirty());
+    } else {
+      EXPECT_TRUE(names.empty()) << "call " << nth << ": " << (names.empty() ? "" : names[0]);
+      EXPECT_TRUE(store->IsDirty());
+      store->SetDirty(false);
+    }
+  }
 }
 
 // A first save that cannot write its memos takes the file it made back, so the next

@@ -19,45 +19,17 @@
 #include <vector>
 
 #include "store/AtomicFile.h"
-#include "tests/support/TempDir.h"
+#include "store/tests/ScratchDirectory.h"
 
 namespace tallimor {
 namespace {
 
-class AtomicFileTest : public ::testing::Test {
+class AtomicFileTest : public ScratchDirectory {
  protected:
-  void SetUp() override {
-    dir_ = temp_.path();
-  }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
   static Result Write(const std::string& path, const std::string& text, std::string* error) {
     return AtomicFile::Write(path, reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
                              error);
   }
-
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-  }
-
-  static unsigned Mode(const std::string& path) {
-    struct stat st {};
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st.st_mode & 07777;
-  }
-
-  std::vector<std::string> Entries() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) names.push_back(e.path().filename());
-    return names;
-  }
-
-  tallimor::testing::TempDir temp_{"atomic"};  // removed after the test
-  std::string dir_;
 };
 
 TEST_F(AtomicFileTest, NewFileIsPrivateAndReplacementKeepsThePermissions) {

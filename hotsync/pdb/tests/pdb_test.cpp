@@ -16,6 +16,7 @@
 #include "hotsync/pdb/PdbWriter.h"
 #include "tests/support/Subprocess.h"
 #include "tests/support/TempDir.h"
+#include "store/tests/FaultInjectingFileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -352,6 +353,27 @@ TEST_F(PdbFiles, WriteReplacesAtomicallyAndLeavesNoTemporary) {
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u) << "the replaced file keeps its permissions";
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(PdbFiles, AWriteFailingAtAnyCallKeepsTheOldFileWhole) {
+  const std::string path = Path("TallimorDB.pdb");
+  PdbFile older = SampleFile();
+  older.records.resize(2);
+  FaultInjectingFileSystem faults;
+  faults.FailCall(FileCall::kAny, 0, EIO);
+  ASSERT_EQ(PdbWriter::WriteFile(path, SampleFile(), nullptr), kOk);
+  const int calls = faults.Calls();
+  for (int nth = 1; nth <= calls; ++nth) {
+    faults.Heal();
+    ASSERT_EQ(PdbWriter::WriteFile(path, older, nullptr), kOk);
+    faults.FailCall(FileCall::kAny, nth, EIO);
+    const Result result = PdbWriter::WriteFile(path, SampleFile(), nullptr);
+    faults.Heal();
+    PdbFile back;
+    ASSERT_EQ(PdbReader::ReadFile(path, &back, nullptr), kOk) << "call " << nth;
+    EXPECT_EQ(back.records.size(), result == kOk ? 5u : 2u) << "call " << nth;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1) << "call " << nth;
+  }
 }
 
 TEST_F(PdbFiles, FailedWriteKeepsTheOldFile) {
