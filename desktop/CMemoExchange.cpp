@@ -236,7 +236,7 @@ void CMemoExchange::OpenBackup(CDesktopApp& app) {
   std::vector<ExchangeMemo> memos;
   for (std::size_t i = 0; i < opened.records.size() && i < opened.memos.size(); ++i) {
     if (!IsExportedRecord(*opened.records[i], false)) continue;
-    memos.push_back(MakeExchangeMemo(*opened.records[i], opened.memos[i], table, &lossy));
+    memos.push_back(MemoFileExchangeMemo(opened, i, &lossy));
   }
   for (std::string& memo : opened.memos) WipeSecret(memo);
   // A window of its own, beside the main window, that closes and frees itself.
