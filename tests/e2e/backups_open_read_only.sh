@@ -8,9 +8,7 @@ set -euo pipefail
 . "$(dirname "$0")/exchange_lib.sh"
 e2e_start "$@"
 
-"$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" init --user "Desk Top" >/dev/null
-e2e_hh create-db --password --hint "the e2e test" >/dev/null
-"$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" category add Business >/dev/null
+e2e_make_handheld_with_category Business
 e2e_hh add $'first memo\nof the backup' >/dev/null
 archived=$(printf '%s\n' "$E2E_PASSWORD" | "$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" add --category 1 "to archive")
 e2e_hotsync 0 >/dev/null

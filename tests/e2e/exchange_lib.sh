@@ -83,3 +83,11 @@ e2e_expect_message() {
 }
 
 e2e_sha() { sha256sum "$@" | cut -d' ' -f1; }
+
+# A handheld of user "Desk Top" with a protected memo database and category $1 at
+# index 1; the memos are added by the scenario.
+e2e_make_handheld_with_category() {
+  "$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" init --user "Desk Top" >/dev/null
+  e2e_hh create-db --password --hint "the e2e test" >/dev/null
+  "$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" category add "$1" >/dev/null
+}

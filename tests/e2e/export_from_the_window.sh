@@ -8,9 +8,7 @@ set -euo pipefail
 . "$(dirname "$0")/exchange_lib.sh"
 e2e_start "$@"
 
-"$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" init --user "Desk Top" >/dev/null
-e2e_hh create-db --password --hint "the e2e test" >/dev/null
-"$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" category add 仕事 >/dev/null
+e2e_make_handheld_with_category 仕事
 e2e_hh add --category 1 $'会議メモ\n二行目' >/dev/null
 e2e_hh add --private $'secret, "quoted" & <xml>\n%% not a header' >/dev/null
 e2e_hh add "plain memo" >/dev/null

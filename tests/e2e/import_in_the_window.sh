@@ -10,9 +10,7 @@ set -euo pipefail
 e2e_start "$@"
 
 MEMO1=$'会議メモ\n二行目' MEMO2="plain memo"
-"$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" init --user "Desk Top" >/dev/null
-e2e_hh create-db --password --hint "the e2e test" >/dev/null
-"$E2E_HANDHELD_TOOL" --handheld "$(E2E_DEVICE)" category add 仕事 >/dev/null
+e2e_make_handheld_with_category 仕事
 e2e_hh add --category 1 "$MEMO1" >/dev/null
 e2e_hh add "$MEMO2" >/dev/null
 e2e_hotsync 0 >/dev/null
