@@ -417,6 +417,9 @@ int CDesktopApp::ShowMessage(int textId, int captionId, unsigned flags, const QS
     second = QMessageBox::No;
   }
   QMessageBox box(icon, Text(captionId), text, buttons, LastActivePopup());
+  // The text can be selected and copied (Ctrl+C copies nothing of a message box here),
+  // so that a message naming a file or a memo can be passed on as it stands.
+  box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   // The buttons speak the program's language, as a Japanese system's message box does;
   // Qt would label them in English.
   static constexpr struct {

@@ -101,8 +101,16 @@ void CMemoExchange::Export(CDesktopApp& app, QWidget* parent, const std::vector<
                                         QFileDialog::DontConfirmOverwrite);
   }
   if (path.isEmpty()) return;
-  const qsizetype format = std::max<qsizetype>(0, filters.indexOf(filter));
-  if (QFileInfo(path).suffix().isEmpty()) path += QString::fromLatin1(kSuffixes[format]);
+  // A suffix typed with the name says the format, whatever file type the dialog shows:
+  // memos.csv must hold CSV. Without one, the chosen file type gives both.
+  qsizetype format = std::max<qsizetype>(0, filters.indexOf(filter));
+  const QString suffix = QFileInfo(path).suffix();
+  for (qsizetype i = 0; i < std::ssize(kSuffixes); ++i) {
+    if (suffix.compare(QString::fromLatin1(kSuffixes[i] + 1), Qt::CaseInsensitive) == 0) {
+      format = i;
+    }
+  }
+  if (suffix.isEmpty()) path += QString::fromLatin1(kSuffixes[format]);
   if (QFileInfo::exists(path) &&
       app.ShowMessage(kIdsReplaceFile, kIdsExportCaption, kMbYesNo | kMbIconQuestion | kMbDefButton2, {},
                       QFileInfo(path).fileName()) != kIdYes) {
@@ -228,7 +236,7 @@ void CMemoExchange::OpenBackup(CDesktopApp& app) {
   std::vector<ExchangeMemo> memos;
   for (std::size_t i = 0; i < opened.records.size() && i < opened.memos.size(); ++i) {
     if (!IsExportedRecord(*opened.records[i], false)) continue;
-    memos.push_back(MakeExchangeMemo(*opened.records[i], opened.memos[i], table, &lossy));
+    memos.push_back(MemoFileExchangeMemo(opened, i, &lossy));
   }
   for (std::string& memo : opened.memos) WipeSecret(memo);
   // A window of its own, beside the main window, that closes and frees itself.

@@ -102,7 +102,44 @@ bool LooksLikePalmDatabase(const std::string& path, int fd) {
   return PdbReader::ParseHeader(start, sizeof start, &header, &error) == kOk;
 }
 
+// Files the records of an archive "<category>.ARC" in that category of the record.dat
+// beside it, when there is one (see ReadMemoFile).
+void NameArchiveCategory(const std::string& path, MemoFile& out) {
+  constexpr char kArchiveSuffix[] = ".ARC";
+  if (out.kind != MemoFileKind::kRecordFile || out.hasCategories || !EndsWithIgnoringCase(path, kArchiveSuffix)) {
+    return;
+  }
+  const std::size_t slash = path.rfind('/');
+  const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+  const std::string name = path.substr(start, path.size() - start - (sizeof kArchiveSuffix - 1));
+  const std::string beside = path.substr(0, start) + "record.dat";
+  if (name.empty() || beside == path) return;
+  MemoFile record;
+  // A record.dat read in part may still hold its whole table; a table that did not
+  // load names nothing.
+  if (ReadMemoFile(beside, record) == kErrOpenFailed || !record.hasCategories || record.categoryResult != kOk) {
+    return;
+  }
+  for (int index = 0; index < kCategoryCount; ++index) {
+    const CPCategory* category = record.categories.At(index);
+    if (category != nullptr && name == category->FileName()) {
+      const InfoBlock& appInfo = *record.contents.appInfo;
+      if (out.categories.Load(appInfo.Data(), appInfo.Used()) != kOk) return;
+      out.hasCategories = true;
+      out.archiveCategory = index;
+      return;
+    }
+  }
+}
+
 }  // namespace
+
+ExchangeMemo MemoFileExchangeMemo(const MemoFile& file, std::size_t i, bool* lossy) {
+  const CPCategoryTable* table = file.hasCategories ? &file.categories : nullptr;
+  ExchangeMemo memo = MakeExchangeMemo(*file.records[i], file.memos[i], table, lossy);
+  if (file.archiveCategory >= 0) memo.category = ExchangeCategoryName(table, file.archiveCategory, lossy);
+  return memo;
+}
 
 Result ReadMemoFile(const std::string& path, MemoFile& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -136,6 +173,7 @@ Result ReadMemoFile(const std::string& path, MemoFile& out) {
     out.hasCategories = true;
     out.categoryResult = out.categories.Load(appInfo->Data(), appInfo->Used());
   }
+  if (out.readResult == kOk) NameArchiveCategory(path, out);
   return out.readResult != kOk ? out.readResult : out.categoryResult;
 }
 

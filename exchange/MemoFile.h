@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "exchange/ExchangeMemo.h"
 #include "store/CPCategoryTable.h"
 #include "store/CPRecord.h"
 #include "store/RecordFileFormat.h"
@@ -35,6 +36,10 @@ struct MemoFile {
   bool hasTexts = false;                          // --password: texts holds the memos
   std::vector<std::string> texts;                 // each record's memo as UTF-8, file order
   std::vector<std::string> memos;                 // the same as code page 932, as stored
+  // For an archive "<category>.ARC": the index of that category in the category table
+  // of the record.dat beside it (then `categories`), which its records are filed in;
+  // -1 when the file is no archive or no such category stands there.
+  int archiveCategory = -1;
 };
 
 // Reads the file at `path` into `out`: a record file when it starts with the record
@@ -45,6 +50,17 @@ struct MemoFile {
 // the table's); kErrOpenFailed when the file cannot be opened or is not a regular file.
 // A Palm database that cannot be parsed, or is a resource database, gives its error
 // (kErrRead*) with the reason in `openError` and no header.
+//
+// An archive holds no category table and its records lost their category index when
+// they were archived; the file's name is the category's file name. So for a record
+// file named *.ARC without a table, the table of the record.dat beside it is read
+// (only read), and where one of its categories has that file name, that table becomes
+// the file's and `archiveCategory` names the category.
 Result ReadMemoFile(const std::string& path, MemoFile& out);
+
+// The exchange form of record `i` of `file`, whose memos are filled in: filed in the
+// archive's category where `archiveCategory` names one, else in the record's own.
+// Sets *lossy as MakeExchangeMemo.
+ExchangeMemo MemoFileExchangeMemo(const MemoFile& file, std::size_t i, bool* lossy);
 
 }  // namespace tallimor

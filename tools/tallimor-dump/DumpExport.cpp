@@ -33,7 +33,7 @@ DumpExportCounts WriteDumpExport(const MemoFile& file, DumpFormat format, bool i
       continue;
     }
     bool lossy = false;
-    memos.push_back(MakeExchangeMemo(record, file.memos[i], table, &lossy));
+    memos.push_back(MemoFileExchangeMemo(file, i, &lossy));
     if (lossy) ++counts.undecodable;
   }
   counts.memos = memos.size();
