@@ -3,32 +3,14 @@
 
 #include <cstdio>
 
-#include "text/CodePage932.h"
+#include "text/ShownText.h"
 
 namespace tallimor {
 namespace {
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 constexpr char kMemoLineStart[] = "      | ";
 
 }  // namespace
-
-std::string DisplayUtf8(std::string_view cp932, bool* lossy) {
-  std::string out;
-  while (!cp932.empty()) {
-    Converted<std::string> converted = CodePage932::ToUtf8(cp932);
-    if (converted.ok()) {
-      out += converted.text;
-      break;
-    }
-    const std::size_t good = converted.errorOffset;
-    if (good > 0) out += CodePage932::ToUtf8(cp932.substr(0, good)).text;
-    out += kReplacement;
-    *lossy = true;
-    cp932.remove_prefix(good + 1 < cp932.size() ? good + 1 : cp932.size());
-  }
-  return out;
-}
 
 std::string JsonUtf8(std::string_view utf8) {
   std::string text = "\"";
@@ -56,9 +38,7 @@ void WriteMemoLines(std::string_view utf8, std::ostream& out) {
       out << line << "\n";
       line = kMemoLineStart;
     } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      line += escaped;
+      AppendByteEscape(line, c);
     } else {
       line.push_back(ch);
     }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "store/Cp932Bytes.h"
+#include "text/ShownText.h"
 #include "tools/common/TextOutput.h"
 
 namespace tallimor {
@@ -47,7 +48,7 @@ std::string JsonString(const char* bytes, std::size_t n) {
   return text + "\"";
 }
 
-// Printable text for the listing: printable ASCII as is, other bytes as \xNN. Both
+// Printable text for the listing: printable ASCII as is, other bytes as \xHH. Both
 // bytes of a code page 932 double-byte character are escaped, so that a trail byte
 // in the ASCII range does not read as a letter.
 std::string Printable(const char* bytes, std::size_t n) {
@@ -58,9 +59,7 @@ std::string Printable(const char* bytes, std::size_t n) {
     if (!trail && c >= 0x20 && c < 0x7F && c != '\\') {
       text.push_back(static_cast<char>(c));
     } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      text += escaped;
+      AppendByteEscape(text, c);
     }
     trail = !trail && IsCp932LeadByte(c);
   }

@@ -9,6 +9,7 @@
 #include "crypto/CBlowfish.h"
 #include "protect/PasswordInfo.h"
 #include "protect/StoredMemo.h"
+#include "text/ShownText.h"
 #include "tools/common/TextOutput.h"
 
 namespace tallimor {
@@ -35,9 +36,9 @@ MemoTextsResult FillMemoTexts(const char* password, DumpedFile& file, std::size_
     const std::uint8_t* data = record->Data();
     plain.assign(data, data + (data ? record->DataLength() : 0));
     if (protectedFile) cipher.DecryptBytes(plain.data(), plain.size());
-    bool lossy = false;
-    file.texts.push_back(DisplayUtf8(StoredMemoText(plain.data(), plain.size()), &lossy));
-    if (lossy) ++*undecodable;
+    std::size_t bytes = 0;
+    file.texts.push_back(ShowCp932AsUtf8(StoredMemoText(plain.data(), plain.size()), ControlCharacters::kKeep, &bytes));
+    if (bytes > 0) ++*undecodable;
   }
   WipeSecret(plain.data(), plain.size());
   file.hasTexts = true;

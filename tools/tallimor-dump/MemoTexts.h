@@ -18,9 +18,9 @@ enum class MemoTextsResult {
 };
 
 // Checks `password` (code page 932 bytes before its NUL) and fills `file.texts` (one
-// entry per record, in file order) and `file.hasTexts`. A memo byte sequence that is
-// not code page 932 shows as U+FFFD; `undecodable` counts the memos where that
-// happened. Only copies of record data are deciphered; the records stay as read.
+// entry per record, in file order) and `file.hasTexts`. A memo byte that is not code
+// page 932 shows as \xHH (text/ShownText.h); `undecodable` counts the memos where
+// that happened. Only copies of record data are deciphered; the records stay as read.
 MemoTextsResult FillMemoTexts(const char* password, DumpedFile& file, std::size_t* undecodable);
 
 }  // namespace tallimor
