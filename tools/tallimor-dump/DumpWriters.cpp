@@ -8,6 +8,7 @@
 #include <ctime>
 #include <string>
 
+#include "store/ByteOrder.h"
 #include "store/Cp932Bytes.h"
 #include "text/ShownText.h"
 #include "tools/common/TextOutput.h"
@@ -68,9 +69,9 @@ std::string Printable(const char* bytes, std::size_t n) {
 
 // The four characters of a creator or type value, most significant byte first.
 std::string FourChars(std::uint32_t value) {
-  const char chars[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-                         static_cast<char>(value >> 8), static_cast<char>(value)};
-  return std::string(chars, 4);
+  std::uint8_t chars[4];
+  EncodeFixed32BE(chars, value);
+  return std::string(reinterpret_cast<const char*>(chars), 4);
 }
 
 std::string HeaderName(const RecordFileHeader& header) {
