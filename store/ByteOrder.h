@@ -47,22 +47,16 @@ constexpr void EncodeFixed32LE(std::uint8_t* p, std::uint32_t v) {
   p[3] = static_cast<std::uint8_t>(v >> 24);
 }
 
+// Makes room for `n` more bytes at the end of `out` and returns where they start.
+inline std::uint8_t* AppendRoom(std::vector<std::uint8_t>& out, std::size_t n) {
+  out.resize(out.size() + n);
+  return out.data() + out.size() - n;
+}
+
 // Appends two or four bytes to `out`.
-inline void PutFixed16BE(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.resize(out.size() + 2);
-  EncodeFixed16BE(out.data() + out.size() - 2, v);
-}
-inline void PutFixed32BE(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.resize(out.size() + 4);
-  EncodeFixed32BE(out.data() + out.size() - 4, v);
-}
-inline void PutFixed16LE(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.resize(out.size() + 2);
-  EncodeFixed16LE(out.data() + out.size() - 2, v);
-}
-inline void PutFixed32LE(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.resize(out.size() + 4);
-  EncodeFixed32LE(out.data() + out.size() - 4, v);
-}
+inline void PutFixed16BE(std::vector<std::uint8_t>& out, std::uint16_t v) { EncodeFixed16BE(AppendRoom(out, 2), v); }
+inline void PutFixed32BE(std::vector<std::uint8_t>& out, std::uint32_t v) { EncodeFixed32BE(AppendRoom(out, 4), v); }
+inline void PutFixed16LE(std::vector<std::uint8_t>& out, std::uint16_t v) { EncodeFixed16LE(AppendRoom(out, 2), v); }
+inline void PutFixed32LE(std::vector<std::uint8_t>& out, std::uint32_t v) { EncodeFixed32LE(AppendRoom(out, 4), v); }
 
 }  // namespace tallimor

@@ -50,21 +50,22 @@ TEST(IniDocumentLineReading, SectionLines) {
   EXPECT_FALSE(IniDocument::IsSectionLine("a=[b]"));
   EXPECT_FALSE(IniDocument::IsSectionLine(""));
 
-  IniDocument::SectionLine s = IniDocument::ReadSectionLine(" [ User 7 ]\t");
-  EXPECT_EQ(s.name, "User 7");
-  EXPECT_TRUE(s.wellFormed);
-  s = IniDocument::ReadSectionLine("[Handheld] ; note");
-  EXPECT_EQ(s.name, "Handheld");
-  EXPECT_TRUE(s.wellFormed);
-  s = IniDocument::ReadSectionLine("[Handheld] more");
-  EXPECT_EQ(s.name, "Handheld");
-  EXPECT_FALSE(s.wellFormed);
-  s = IniDocument::ReadSectionLine("[Handheld");
-  EXPECT_EQ(s.name, "Handheld");
-  EXPECT_FALSE(s.wellFormed);
-  s = IniDocument::ReadSectionLine("[");
-  EXPECT_EQ(s.name, "");
-  EXPECT_FALSE(s.wellFormed);
+  const struct {
+    const char* line;
+    const char* name;
+    bool wellFormed;
+  } kCases[] = {
+      {" [ User 7 ]\t", "User 7", true},
+      {"[Handheld] ; note", "Handheld", true},  // a comment may follow
+      {"[Handheld] more", "Handheld", false},   // anything else may not
+      {"[Handheld", "Handheld", false},
+      {"[", "", false},
+  };
+  for (const auto& c : kCases) {
+    const IniDocument::SectionLine s = IniDocument::ReadSectionLine(c.line);
+    EXPECT_EQ(s.name, c.name) << c.line;
+    EXPECT_EQ(s.wellFormed, c.wellFormed) << c.line;
+  }
 }
 
 TEST(IniDocumentLineReading, KeyLinesAndComments) {
