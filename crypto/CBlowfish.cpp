@@ -6,6 +6,8 @@
 #include <cstring>
 #include <utility>
 
+#include "crypto/SecureMemory.h"
+
 namespace tallimor {
 
 namespace {
@@ -147,12 +149,17 @@ void TransformBytes(const Rounds& rounds, unsigned char* data, std::size_t lengt
 
 }  // namespace
 
-CBlowfish::CBlowfish() { Reset(); }
+CBlowfish::CBlowfish() {
+  // The key schedule is the key: kept out of swap and core files while it lives.
+  SecureMemory::Lock(tables_, sizeof tables_);
+  Reset();
+}
 
 CBlowfish::~CBlowfish() {
   // explicit_bzero is never dropped as a dead store, unlike a copy of the start values
   // into memory that is about to be released.
-  explicit_bzero(tables_, sizeof tables_);
+  SecureMemory::Wipe(tables_, sizeof tables_);
+  SecureMemory::Unlock(tables_, sizeof tables_);
 }
 
 void CBlowfish::Reset() { std::memcpy(tables_, kBlowfishInitialTables, sizeof tables_); }
@@ -176,6 +183,7 @@ void CBlowfish::SetKey(const unsigned char* key, std::size_t length) {
       j = j + 1 == length ? 0 : j + 1;
     }
     tables_[i] ^= word;
+    SecureMemory::Wipe(&word, sizeof word);
   }
 
   // Each table word pair is replaced by the encipherment of the previous pair, with the
@@ -187,6 +195,9 @@ void CBlowfish::SetKey(const unsigned char* key, std::size_t length) {
     tables_[i] = left;
     tables_[i + 1] = right;
   }
+  // The last pair and word are key-derived; nothing of them stays on the stack.
+  SecureMemory::Wipe(&left, sizeof left);
+  SecureMemory::Wipe(&right, sizeof right);
 }
 
 void CBlowfish::EncryptBlock(std::uint32_t& left, std::uint32_t& right) const {

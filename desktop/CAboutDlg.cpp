@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <algorithm>
 
 #include "desktop/CDesktopApp.h"
 #include "desktop/DialogUnits.h"
@@ -34,8 +35,15 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   if (!version.isEmpty())
     version_->setText(QString::fromUtf8(LoadString(kIdsAboutVersion)).arg(version));
 
+  // The notice wraps within the room left of the OK button, and the box grows to hold
+  // it whole, whatever the font.
   auto* notice = new QLabel(QStringLiteral("HotSync でハンドヘルドと同期するパスワード付きメモ"), this);
-  notice->setGeometry(du.X(40), du.Y(25), du.X(185), du.Y(8) + 4);
+  notice->setObjectName(QStringLiteral("NoticeLine"));
+  notice->setWordWrap(true);
+  const int noticeWidth = du.X(170) - du.X(40);
+  notice->setGeometry(du.X(40), du.Y(25), noticeWidth, notice->heightForWidth(noticeWidth));
+  setFixedSize(std::max(width(), du.X(235)),
+               std::max(du.Y(55), notice->geometry().bottom() + 1 + du.Y(7)));
 
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   ok->setGeometry(du.Rect(178, 7, 50, 14));

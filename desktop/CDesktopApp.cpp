@@ -21,6 +21,7 @@
 #include "desktop/CAboutDlg.h"
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
+#include "desktop/CMemoExchange.h"
 #include "desktop/CPasswordPromptDlg.h"
 #include "protect/CProtectedRecordFile.h"
 #include "desktop/CUserDlg.h"
@@ -380,6 +381,10 @@ void CDesktopApp::SetLastCategory(std::int32_t value) {
                      kLastCategoryKey, value);
 }
 
+bool CDesktopApp::NoDialogOpen() const { return openDialogs_ == 0 && !PopupOpen(); }
+
+bool CDesktopApp::PopupOpen() { return QApplication::activePopupWidget() != nullptr; }
+
 void CDesktopApp::DialogOpened(int flag) {
   if (flag == 0) ++openDialogs_;
   else if (openDialogs_ > 0) --openDialogs_;
@@ -550,7 +555,7 @@ bool CDesktopApp::OnCommand(int command) {
       RunUserDialog();  // the dialog switches the user itself on success
       return true;
     default:
-      return false;
+      return CMemoExchange::OnCommand(*this, command);
   }
 }
 

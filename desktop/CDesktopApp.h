@@ -138,7 +138,13 @@ class CDesktopApp : public QObject {
 
   // flag 0: a counted dialog opens; any other flag: one closes (never below 0).
   void DialogOpened(int flag);
-  bool NoDialogOpen() const { return openDialogs_ == 0; }
+  // True when no counted dialog is open and no pop-up (a context menu, the category
+  // pop-up, an open menu of the menu bar, a combo's list) is: a pop-up waits with the
+  // rows it was opened on as a dialog does, and a reload under it would have its
+  // command act on other memos.
+  bool NoDialogOpen() const;
+  // True while a pop-up menu or list of the program is open.
+  static bool PopupOpen();
   int OpenDialogCount() const { return openDialogs_; }
 
   // Shows string textId captioned with string captionId (kMb* flags) over the main

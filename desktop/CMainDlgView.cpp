@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRubberBand>
+#include <QScrollBar>
 #include <QTreeView>
 #include <algorithm>
 
@@ -48,6 +49,19 @@ constexpr int kMinPaneWidth = 100;
 constexpr int kContentColumnWidth = 300;
 constexpr int kCategoryColumnWidth = 150;
 
+// Keeps the current memo where it is while the view changes the list's rows or
+// selection itself.
+class FollowPause {
+ public:
+  explicit FollowPause(int& depth) : depth_(depth) { ++depth_; }
+  ~FollowPause() { --depth_; }
+  FollowPause(const FollowPause&) = delete;
+  FollowPause& operator=(const FollowPause&) = delete;
+
+ private:
+  int& depth_;
+};
+
 QCursor SplitterCursor() {
   return QCursor(QPixmap(QStringLiteral(":/tallimor/cursor104.png")), 8, 8);
 }
@@ -70,6 +84,12 @@ class CMainDlgView::CMemoListCtrl : public QTreeView {
     if (event->button() == Qt::LeftButton) view_.OnListDoubleClick();
   }
   void keyPressEvent(QKeyEvent* event) override {
+    // The list's own copy puts a row's text on the clipboard; memos reach the clipboard
+    // only through the Copy command, and only when it is enabled.
+    if (event->matches(QKeySequence::Copy)) {
+      event->accept();
+      return;
+    }
     QTreeView::keyPressEvent(event);
     switch (event->key()) {
       case Qt::Key_Up:
@@ -83,6 +103,13 @@ class CMainDlgView::CMemoListCtrl : public QTreeView {
       default:
         break;
     }
+  }
+  // Making a cell visible scrolls only up and down: a click in the category column
+  // must not scroll the list sideways and hide the start of the memos' text.
+  void scrollTo(const QModelIndex& index, ScrollHint hint) override {
+    const int sideways = horizontalScrollBar()->value();
+    QTreeView::scrollTo(index, hint);
+    horizontalScrollBar()->setValue(sideways);
   }
   void contextMenuEvent(QContextMenuEvent* event) override {
     event->accept();
@@ -100,11 +127,17 @@ CMainDlgView::CMainDlgView(CDesktopApp& app, QWidget* parent) : QWidget(parent),
   DialogUnits du(font());
   QFontMetrics metrics(font());
 
+  // The label keeps the template's margin on the left; a font that needs more room for
+  // it moves the combo to the right instead.
   label_ = new QLabel(QStringLiteral("カテゴリ："), this);
-  label_->setGeometry(du.LabelRect(metrics, label_->text(), 7, 9, 28, 8));
+  QRect labelRect = du.Rect(7, 9, 28, 8);
+  labelRect.setWidth(std::max(labelRect.width(), metrics.horizontalAdvance(label_->text()) + 2));
+  labelRect.setHeight(std::max(labelRect.height(), metrics.height()));
+  label_->setGeometry(labelRect);
   category_ = new QComboBox(this);
   category_->setObjectName(QStringLiteral("CategoryCombo"));
-  category_->setGeometry(du.X(37), du.Y(7), du.X(88), category_->sizeHint().height());
+  category_->setGeometry(std::max(du.X(37), labelRect.right() + 1 + du.X(2)), du.Y(7), du.X(88),
+                         category_->sizeHint().height());
   category_->setMaxVisibleItems(12);
   label_->setBuddy(category_);
   connect(category_, &QComboBox::activated, this, &CMainDlgView::OnCategorySelected);
@@ -134,7 +167,7 @@ CMainDlgView::CMainDlgView(CDesktopApp& app, QWidget* parent) : QWidget(parent),
   list_->setColumnWidth(CMemoListModel::kColumnContent, kContentColumnWidth);
   list_->setColumnWidth(CMemoListModel::kColumnCategory, kCategoryColumnWidth);
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          &CMainDlgView::commandStateChanged);
+          &CMainDlgView::OnSelectionChanged);
 
   newMemo_ = new QPushButton(QStringLiteral("新規メモ(&N)"), this);
   newMemo_->setObjectName(QStringLiteral("NewMemoButton"));
@@ -247,6 +280,7 @@ void CMainDlgView::RebuildMemoList() {
       rows.push_back(record->Index());
     }
   }
+  FollowPause pause(followSuspended_);
   model_->Reset(std::move(rows));
   if (model_->Count() > 0) {
     currentListIndex_ = 0;
@@ -322,6 +356,11 @@ void CMainDlgView::FollowSelection() {
     if (first == -1 || range.top() < first) first = range.top();
   currentListIndex_ = first;
   ShowCurrentMemo();
+}
+
+void CMainDlgView::OnSelectionChanged() {
+  if (followSuspended_ == 0 && !list_->selectionModel()->selection().isEmpty()) FollowSelection();
+  emit commandStateChanged();
 }
 
 void CMainDlgView::OnListClick() { FollowSelection(); }
@@ -458,6 +497,7 @@ void CMainDlgView::Copy() {
 void CMainDlgView::Cut() {
   CProtectedRecordFile* store = Store();
   if (store == nullptr) return;
+  FollowPause pause(followSuspended_);
   Copy();
   const std::vector<int> rows = SelectedRows();
   for (int row : rows) store->MarkDeleted(model_->RecordIndexAt(row), true);
@@ -471,6 +511,7 @@ void CMainDlgView::Delete() {
   if (app_.ShowMessage(kIdsDeleteMemoConfirm, kIdsDeleteMemoCaption, kMbOkCancel | kMbIconQuestion) !=
       kIdOk)
     return;
+  FollowPause pause(followSuspended_);
   const std::vector<int> rows = SelectedRows();
   for (int row : rows) {
     const std::int32_t index = model_->RecordIndexAt(row);
@@ -484,6 +525,7 @@ void CMainDlgView::Delete() {
 void CMainDlgView::Paste() {
   CProtectedRecordFile* store = Store();
   if (store == nullptr) return;
+  FollowPause pause(followSuspended_);
   const QString text = QGuiApplication::clipboard()->text();
   if (text.isEmpty()) return;
   // Converted whole before anything is added: a text with a character that cannot be
@@ -503,6 +545,7 @@ void CMainDlgView::Paste() {
 }
 
 void CMainDlgView::SelectAll() {
+  FollowPause pause(followSuspended_);
   list_->setFocus();
   list_->selectAll();
 }
@@ -510,6 +553,7 @@ void CMainDlgView::SelectAll() {
 void CMainDlgView::MoveToCategory(int index) {
   CProtectedRecordFile* store = Store();
   if (store == nullptr || index < 0 || index >= kCategoryCount) return;
+  FollowPause pause(followSuspended_);
   const std::int32_t filter = app_.GetLastCategory();
   std::vector<int> leaving;
   for (int row : SelectedRows()) {

@@ -127,6 +127,10 @@ class CMainDlgView : public QWidget {
   void OnListKey();
   // Makes the first selected row current and shows it.
   void FollowSelection();
+  // The list's selection changed: whatever moved it (a key, type-ahead, a click, code),
+  // the current memo, the detail pane and the counter follow, except while a memo
+  // command changes the rows, which keeps the current memo as it was.
+  void OnSelectionChanged();
   // Keeps the current memo (if it is still listed) after rows came or went, so that the
   // detail pane, the counter and the edit button speak of a memo that is there.
   void RefreshCurrentMemo();
@@ -165,6 +169,7 @@ class CMainDlgView : public QWidget {
   bool tracking_ = false;             // a splitter drag is in progress
   CAnchorLayout anchors_;             // keeps the controls on the right and bottom edges
   int reloadCount_ = 0;               // reload messages handled
+  int followSuspended_ = 0;           // > 0 while the view itself changes the selection
 };
 
 }  // namespace tallimor

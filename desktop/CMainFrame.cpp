@@ -14,11 +14,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QSocketNotifier>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
+#include <cstdint>
+#include <string>
 
 #include "desktop/CDesktopApp.h"
 #include "desktop/CFrameClientWnd.h"
@@ -51,13 +52,20 @@ QString ToolTipOf(int command) {
   return newline < 0 ? prompt : prompt.mid(newline + 1);
 }
 
+// How often the lock of a running HotSync is looked at.
+constexpr int kRunWatchMs = 250;
+
+// How often a notice that waits for a pop-up to close looks again.
+constexpr int kPopupPollMs = 100;
+
 // A posted code 1 objection's notice, shown once the notifier has its answer.
 constexpr int kNoticeSaveFailedHotSync = 1;
 constexpr int kNoticePasswordChanged = 2;
 
 }  // namespace
 
-CMainFrame::CMainFrame(CDesktopApp& app) : app_(app) {
+CMainFrame::CMainFrame(CDesktopApp& app)
+    : app_(app), listener_([this](const WindowMessage& message) { return OnWindowMessage(message); }) {
   setObjectName(QStringLiteral("MainFrame"));
   setWindowTitle(Text(kIdsAppTitle));
   setWindowIcon(QIcon(QStringLiteral(":/tallimor/icon128.png")));
@@ -73,21 +81,19 @@ CMainFrame::CMainFrame(CDesktopApp& app) : app_(app) {
   connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
           &CMainFrame::ScheduleCommandUI);
   qApp->installEventFilter(this);
+  runWatchTimer_.setInterval(kRunWatchMs);
+  connect(&runWatchTimer_, &QTimer::timeout, this, &CMainFrame::CheckHotSyncAlive);
   UpdateCommandUI();
 }
 
 CMainFrame::~CMainFrame() {
   qApp->removeEventFilter(this);
-  socketNotifier_.reset();
-  server_.Close();
+  listener_.Close();
 }
 
 Result CMainFrame::Create() {
-  Result result = server_.Listen(kDesktopWindowClass);
+  Result result = listener_.Listen(kDesktopWindowClass);
   if (result != kOk) return result;
-  socketNotifier_ = std::make_unique<QSocketNotifier>(server_.fd(), QSocketNotifier::Read);
-  connect(socketNotifier_.get(), &QSocketNotifier::activated, this,
-          &CMainFrame::OnNotifySocketReady);
   RestorePlacement();
   LoadBarState();
   created_ = true;
@@ -255,7 +261,7 @@ void CMainFrame::EnableLastActivePopup(bool enable) {
   if (popup != nullptr) popup->setEnabled(enable);
 }
 
-std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code) {
+std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code, std::int64_t value) {
   switch (code) {
     case kHotSyncProbe:
       return kHotSyncProbeAnswer;
@@ -293,6 +299,7 @@ std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code) {
         app_.ReloadStore();
       }
       hotSyncRunning_ = true;
+      WatchHotSync(value);
       return 0;
     }
 
@@ -309,6 +316,7 @@ std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code) {
       }
       hotSyncRunning_ = false;
       hotSyncObjected_ = false;
+      StopWatchingHotSync();
       EnableLastActivePopup(true);
       return 0;
     }
@@ -317,10 +325,20 @@ std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code) {
       SetPaneText(kPaneMessage, Text(kIdsHotSyncFailed));
       hotSyncRunning_ = false;
       hotSyncObjected_ = false;
+      StopWatchingHotSync();
       if (app_.NoDialogOpen()) EnableLastActivePopup(true);
       return 0;
 
     case kHotSyncRefusalNotice:
+      // A box cannot take the input while a pop-up holds it: the notice waits until
+      // the pop-up has closed, and the command chosen from it has run.
+      if (CDesktopApp::PopupOpen()) {
+        QTimer::singleShot(kPopupPollMs, this, [this] {
+          PostWindowMessage(this, static_cast<int>(kHotSyncNotifyMessage),
+                            static_cast<std::intptr_t>(kHotSyncRefusalNotice));
+        });
+        return 0;
+      }
       app_.ShowMessage(kIdsHotSyncRefused, kIdsAppTitle, kMbOk | kMbIconExclamation);
       EnableLastActivePopup(true);
       return 0;
@@ -331,7 +349,16 @@ std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code) {
 }
 
 std::int64_t CMainFrame::OnWindowMessage(const WindowMessage& message) {
-  if (message.message == kHotSyncNotifyMessage) return OnHotSyncNotify(message.wParam);
+  if (message.message == kHotSyncNotifyMessage) {
+    // The notice shows a message box, and the sender waits for the reply: it is shown
+    // once the reply has gone, as when the program posts it to itself.
+    if (message.wParam == kHotSyncRefusalNotice) {
+      PostWindowMessage(this, static_cast<int>(kHotSyncNotifyMessage),
+                        static_cast<std::intptr_t>(kHotSyncRefusalNotice));
+      return 0;
+    }
+    return OnHotSyncNotify(message.wParam, message.lParam);
+  }
   if (message.message == static_cast<std::uint32_t>(kWmInstanceQuery)) {
     if (!app_.IsLoggedIn()) return 0;
     // Come forward once the asking program has its answer and has gone.
@@ -341,16 +368,35 @@ std::int64_t CMainFrame::OnWindowMessage(const WindowMessage& message) {
   return 0;
 }
 
-void CMainFrame::OnNotifySocketReady() {
-  // A handler that runs a message box spins the event loop; no second message may be
-  // taken meanwhile, or replies would cross.
-  socketNotifier_->setEnabled(false);
-  PendingWindowMessage pending;
-  if (server_.AcceptOne(&pending) == kOk) {
-    std::int64_t result = OnWindowMessage(pending.message());
-    pending.Reply(result);
+void CMainFrame::WatchHotSync(std::int64_t userId) {
+  // The HotSync names its user; a HotSync of a user this program does not know (or an
+  // older one that passes nothing) is looked for under the open user's directory.
+  std::string path;
+  if (userId >= 0 && userId <= INT32_MAX &&
+      app_.GetUserDataPath(static_cast<std::int32_t>(userId), &path) == kOk &&
+      runWatch_.Watch(HotSyncRunWatch::LockPathFor(path))) {
+    runWatchTimer_.start();
+    return;
   }
-  if (socketNotifier_) socketNotifier_->setEnabled(true);
+  if (const CProtectedRecordFile* store = app_.GetStore();
+      store != nullptr && runWatch_.Watch(HotSyncRunWatch::LockPathFor(store->Path()))) {
+    runWatchTimer_.start();
+  }
+}
+
+void CMainFrame::StopWatchingHotSync() {
+  runWatchTimer_.stop();
+  runWatch_.Stop();
+}
+
+void CMainFrame::CheckHotSyncAlive() {
+  if (!hotSyncRunning_) {
+    StopWatchingHotSync();
+    return;
+  }
+  // The end code is sent while the lock is held, so a lock let go before it came means
+  // the HotSync has gone without sending one.
+  if (runWatch_.Released()) OnHotSyncNotify(kHotSyncEndedAbnormally);
 }
 
 bool CMainFrame::event(QEvent* event) {
@@ -409,12 +455,12 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
     if (QKeySequence::fromString(QString::fromLatin1(accelerator.key), QKeySequence::PortableText) !=
         pressed)
       continue;
-    // As with a grayed menu entry, a command that is disabled is not sent, and the key
-    // goes on to the focused control.
+    // As with a grayed menu entry, a command that is disabled is not sent; nor does its
+    // key reach the focused control, whose own handling of it (the list's copy of a
+    // row's text) would do behind the user's back what the command refuses.
     UpdateCommandUI();
     QAction* action = Action(accelerator.command);
-    if (action != nullptr && !action->isEnabled()) return false;
-    OnCommand(accelerator.command);
+    if (action == nullptr || action->isEnabled()) OnCommand(accelerator.command);
     return true;
   }
   return false;

@@ -12,13 +12,15 @@
 #include <cstdint>
 #include <memory>
 
+#include <QTimer>
+
+#include "desktop/HotSyncRunWatch.h"
+#include "desktop/WindowMessageListener.h"
 #include "notifier/WindowMessage.h"
-#include "notifier/WindowMessageServer.h"
 #include "store/ResultCodes.h"
 
 class QAction;
 class QLabel;
-class QSocketNotifier;
 class QToolBar;
 
 namespace tallimor {
@@ -67,8 +69,9 @@ class CMainFrame : public QMainWindow {
   // The menu and tool bar action of a command, nullptr if there is none.
   QAction* Action(int command) const;
 
-  // Message 5120: a HotSync notification code; the result goes back to the notifier.
-  std::int64_t OnHotSyncNotify(std::uint64_t code);
+  // Message 5120: a HotSync notification code and the value the HotSync passed with
+  // it (the user's id for codes 1 to 3); the result goes back to the notifier.
+  std::int64_t OnHotSyncNotify(std::uint64_t code, std::int64_t value = 0);
 
   // A window message that arrived over the socket; its result is the reply.
   std::int64_t OnWindowMessage(const WindowMessage& message);
@@ -88,7 +91,12 @@ class CMainFrame : public QMainWindow {
   void CreateStatusBar();
   void OnSaveAll();
   void OnRestore();
-  void OnNotifySocketReady();
+  // While a HotSync runs: ends it as an abnormal end when its lock has been let go
+  // without an end code, i.e. the HotSync died.
+  void CheckHotSyncAlive();
+  // Starts watching the lock of the HotSync that has just started for user `userId`.
+  void WatchHotSync(std::int64_t userId);
+  void StopWatchingHotSync();
   void ScheduleCommandUI();
   // Enables or disables the window on top: the active modal dialog, else the frame.
   void EnableLastActivePopup(bool enable);
@@ -103,8 +111,9 @@ class CMainFrame : public QMainWindow {
   QLabel* messagePane_ = nullptr;             // status bar's message pane
   QLabel* positionPane_ = nullptr;            // pane 129
   QMap<int, QAction*> actions_;               // command id -> action of menu and tool bar
-  WindowMessageServer server_;                // the message socket
-  std::unique_ptr<QSocketNotifier> socketNotifier_;  // readable socket -> OnNotifySocketReady
+  WindowMessageListener listener_;            // the message socket
+  HotSyncRunWatch runWatch_;                  // the running HotSync's lock
+  QTimer runWatchTimer_;                      // looks at runWatch_ while a HotSync runs
   QSize minimumClient_;                       // the main view's measured size
   bool created_ = false;                      // Create has finished
   bool startMaximized_ = false;               // the saved placement was maximised

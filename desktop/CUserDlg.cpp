@@ -123,6 +123,10 @@ void CUserDlg::accept() {
   Result result = app_.OpenUserData(UserIdAt(index), *password, &success);
   WipeSecret(*password);
   if (success) {
+    // The field's text is not needed any more. Qt's own copies of it (the line edit's
+    // buffer, the text of the key events) are freed by Qt without being wiped, and
+    // cannot be reached from here.
+    password_->clear();
     QDialog::accept();
     return;
   }

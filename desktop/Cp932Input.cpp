@@ -72,8 +72,19 @@ QString DescribeOffending(const QString& character) {
 CCp932LengthValidator::CCp932LengthValidator(int maxBytes, QObject* parent)
     : QValidator(parent), maxBytes_(maxBytes) {}
 
-QValidator::State CCp932LengthValidator::validate(QString& input, int&) const {
-  return Cp932Length(input) <= maxBytes_ ? Acceptable : Invalid;
+QValidator::State CCp932LengthValidator::validate(QString& input, int& pos) const {
+  int length = Cp932Length(input);
+  if (length <= maxBytes_) return Acceptable;
+  // What was just typed or pasted ends at the cursor: it is cut from its end, a whole
+  // character at a time, until the text fits, as the memo editor cuts a paste. Typing
+  // at the limit so loses the one character typed, which is a refusal.
+  while (length > maxBytes_ && pos > 0) {
+    const int width = pos >= 2 && input[pos - 1].isLowSurrogate() && input[pos - 2].isHighSurrogate() ? 2 : 1;
+    length -= Cp932Length(input.mid(pos - width, width));
+    input.remove(pos - width, width);
+    pos -= width;
+  }
+  return length <= maxBytes_ ? Acceptable : Invalid;
 }
 
 void LimitCp932Bytes(QPlainTextEdit* edit, int maxBytes) {

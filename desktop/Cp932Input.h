@@ -29,8 +29,9 @@ StoreText ConvertForStore(const QString& text);
 // The sentence that names a character without a code, for the message that refuses it.
 QString DescribeOffending(const QString& character);
 
-// A line edit validator that refuses any change after which the text would take more
-// than `maxBytes` bytes of code page 932.
+// A line edit validator that keeps the text within `maxBytes` bytes of code page 932:
+// text typed or pasted beyond the limit is cut at a character boundary, as far as
+// needed (a character typed at the limit is thus refused).
 class CCp932LengthValidator : public QValidator {
  public:
   CCp932LengthValidator(int maxBytes, QObject* parent);

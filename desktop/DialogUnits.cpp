@@ -2,16 +2,20 @@
 // average width of the 52 Latin letters, rounded, and the font's height.
 #include "desktop/DialogUnits.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QStringList>
 
 namespace tallimor {
 
 QFont DialogFont() {
-  QFont font;
-  font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
-                    QStringLiteral("Noto Sans CJK")});
-  font.setPointSize(9);
+  // The desktop's own font and size; the Japanese fonts follow it for the characters it
+  // lacks, so that the program's texts render on a desktop set to a Latin font.
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  QStringList families{font.family()};
+  families << QStringLiteral("IPAGothic") << QStringLiteral("Noto Sans CJK JP")
+           << QStringLiteral("Noto Sans CJK");
+  font.setFamilies(families);
   return font;
 }
 

@@ -11,7 +11,8 @@
 
 namespace tallimor {
 
-// The font of the program's dialogs: a Japanese UI Gothic at 9 points.
+// The font of the program's windows: the desktop's font at its size, with Japanese
+// fonts to fall back on for the characters it lacks.
 QFont DialogFont();
 
 class DialogUnits {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "crypto/ProcessHardening.h"
 #include "desktop/CDesktopApp.h"
 #include "desktop/DialogUnits.h"
 #include "desktop/ProfileLocation.h"
@@ -36,6 +37,9 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything secret is read: a core file or an attached debugger would show the
+  // deciphered memos and the key.
+  tallimor::ProcessHardening::HardenProcess();
   // Help and version first, before any Qt object: they need no display.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
@@ -46,6 +50,30 @@ int main(int argc, char** argv) {
       std::printf("tallimor %s\n", tallimor::CDesktopApp::VersionText().toStdString().c_str());
       return 0;
     }
+  }
+
+  // Our own long options are checked before Qt starts, so that a mistyped one is
+  // refused with a message even where no display can be had; single-dash options
+  // (-platform, -display, ...) belong to Qt, which takes them out of argv below.
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  bool platformGiven = platform != nullptr && *platform != '\0';
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--root") == 0) {
+      ++i;
+    } else if (std::strncmp(argv[i], "--", 2) == 0 && std::strncmp(argv[i], "--root=", 7) != 0) {
+      std::fprintf(stderr, "tallimor: unknown argument '%s' (see --help)\n", argv[i]);
+      return 2;
+    } else if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "-display") == 0) {
+      platformGiven = true;
+    }
+  }
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if (!platformGiven && (display == nullptr || *display == '\0') &&
+      (wayland == nullptr || *wayland == '\0')) {
+    std::fputs("tallimor: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set)\n",
+               stderr);
+    return 1;
   }
 
   // QApplication takes its own options (-platform, -display, ...) out of argv.

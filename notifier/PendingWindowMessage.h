@@ -34,6 +34,7 @@ class PendingWindowMessage {
 
  private:
   friend class WindowMessageServer;
+  friend class IncomingWindowMessage;
 
   UnixSocket connection_;   // the sender's connection, open while an answer is owed
   WindowMessage message_;   // what the sender asked

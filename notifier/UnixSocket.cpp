@@ -133,6 +133,22 @@ Result UnixSocket::ReadExactly(void* data, std::size_t size, std::int64_t deadli
   return kOk;
 }
 
+Result UnixSocket::ReadAvailable(void* data, std::size_t size, std::size_t* got) {
+  *got = 0;
+  for (;;) {
+    const ssize_t read = recv(fd_, data, size, MSG_DONTWAIT);
+    if (read > 0) {
+      *got = static_cast<std::size_t>(read);
+      return kOk;
+    }
+    if (read == 0 && size > 0) return kWmPeerClosed;
+    if (read == 0) return kOk;
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN || errno == EWOULDBLOCK) return kOk;
+    return errno == ECONNRESET ? kWmPeerClosed : kWmSystemError;
+  }
+}
+
 Result UnixSocket::WriteAll(const void* data, std::size_t size, std::int64_t deadlineMs) {
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   std::size_t done = 0;

@@ -39,6 +39,10 @@ class UnixSocket {
   // kWmTimeout when they have not all arrived by deadlineMs.
   Result ReadExactly(void* data, std::size_t size, std::int64_t deadlineMs);
 
+  // Reads what has arrived, up to size bytes, without waiting: *got is 0 when nothing
+  // has (yet). kWmPeerClosed when the other end has closed.
+  Result ReadAvailable(void* data, std::size_t size, std::size_t* got);
+
   // Writes all size bytes. kWmPeerClosed when the other end has gone.
   Result WriteAll(const void* data, std::size_t size, std::int64_t deadlineMs);
 

@@ -77,10 +77,14 @@ Result WindowMessageServer::Listen(const char* className) {
   return kOk;
 }
 
-Result WindowMessageServer::AcceptOne(PendingWindowMessage* pending) {
-  if (pending == nullptr) return kErrNullArgument;
+Result WindowMessageServer::AcceptClient(UnixSocket* client) {
+  if (client == nullptr) return kErrNullArgument;
+  return Accept(SOCK_CLOEXEC | SOCK_NONBLOCK, client);
+}
+
+Result WindowMessageServer::Accept(int flags, UnixSocket* out) {
   if (!listener_.valid()) return kWmNotListening;
-  UnixSocket client(accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+  UnixSocket client(accept4(listener_.fd(), nullptr, nullptr, flags));
   if (!client.valid()) {
     switch (errno) {
       case EAGAIN:
@@ -96,6 +100,15 @@ Result WindowMessageServer::AcceptOne(PendingWindowMessage* pending) {
     }
   }
   if (!client.PeerIsSameUser()) return kWmForeignPeer;
+  *out = std::move(client);
+  return kOk;
+}
+
+Result WindowMessageServer::AcceptOne(PendingWindowMessage* pending) {
+  if (pending == nullptr) return kErrNullArgument;
+  UnixSocket client;
+  const Result accepted = Accept(SOCK_CLOEXEC, &client);
+  if (accepted != kOk) return accepted;
 
   WindowMessageRequestBytes request{};
   Result status = client.ReadExactly(request.data(), request.size(),

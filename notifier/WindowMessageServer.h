@@ -1,7 +1,8 @@
 // The receiving end of window messages: a listening socket named after a window class in
 // the runtime directory. It is driven by the owner's event loop: wait until fd() is
-// readable (a QSocketNotifier in the desktop program), take the client with AcceptOne,
-// handle the message, then Reply. Clients that are not the user's or that send anything
+// readable, take the client with AcceptOne, handle the message, then Reply; or, for an
+// owner that must never wait on a client (the desktop program), take it with
+// AcceptClient and gather its request as it arrives (IncomingWindowMessage). Clients that are not the user's or that send anything
 // but one whole request are dropped; the server goes on serving.
 #pragma once
 
@@ -50,6 +51,12 @@ class WindowMessageServer {
   // kWmPeerClosed and kWmMalformed mean the client has been dropped; keep serving.
   Result AcceptOne(PendingWindowMessage* pending);
 
+  // Takes one waiting client without reading anything from it, for an owner that
+  // gathers requests as they arrive (IncomingWindowMessage) instead of waiting for
+  // them. The connection is non-blocking. kWmNothingPending when no client waits;
+  // kWmForeignPeer and kWmPeerClosed mean the client has been dropped; keep serving.
+  Result AcceptClient(UnixSocket* client);
+
   // AcceptOne, then handler, then the reply with the handler's result, in that order.
   Result ServeOne(const std::function<std::int64_t(const WindowMessage&)>& handler);
 
@@ -57,6 +64,9 @@ class WindowMessageServer {
   void Close();
 
  private:
+  // accept4 with flags, checking the client's user.
+  Result Accept(int flags, UnixSocket* out);
+
   int requestTimeoutMs_;  // limit on reading one request
   UnixSocket listener_;   // listening socket, invalid when not listening
   RuntimePath path_{};    // where it is bound

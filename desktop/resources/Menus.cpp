@@ -11,6 +11,10 @@ constexpr MenuEntry kFileMenu[] = {
     {kCmdSaveAll, "すべて保存(&S)\tCtrl+S"},
     {kCmdRestore, "復元(&R)"},
     {0, nullptr},
+    {kCmdOpenBackup, "バックアップを開く(&B)..."},
+    {kCmdImport, "インポート(&I)..."},
+    {kCmdExport, "エクスポート(&E)..."},
+    {0, nullptr},
     {kCmdExit, "終了(&X)"},
 };
 

@@ -5,18 +5,23 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QTest>
 #include <fstream>
 #include <QToolBar>
 #include <atomic>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <thread>
 
 #include "desktop/CFrameClientWnd.h"
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CProfile.h"
+#include "desktop/HotSyncRunWatch.h"
 #include "protect/CProtectedRecordFile.h"
 #include "protect/StoredMemo.h"
 #include "desktop/resources/CommandIds.h"
@@ -88,6 +93,46 @@ TEST_F(MainFrameTest, StartQueryRefusedWhileADialogIsOpenAndExplainedAfterTheAns
   EXPECT_EQ(messages_[0].captionId, 128);
   EXPECT_EQ(messages_[0].flags, kMbIconExclamation);
   EXPECT_TRUE(app->MainFrame()->isEnabled());
+}
+
+TEST_F(MainFrameTest, StartQueryRefusedWhileAPopupIsOpenAndExplainedOnceItCloses) {
+  auto app = StartLoggedIn(user_, kPassword);
+  QMenu menu(app->MainFrame());
+  menu.addAction(QStringLiteral("entry"));
+  menu.popup(app->MainFrame()->mapToGlobal(QPoint(20, 20)));
+  ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activePopupWidget() != nullptr; }, 3000));
+  EXPECT_FALSE(app->NoDialogOpen());
+  EXPECT_EQ(app->MainFrame()->OnHotSyncNotify(kHotSyncStartQuery), 1);
+  EXPECT_EQ(app->MainFrame()->OnHotSyncNotify(kHotSyncStarted), 1);  // agreed earlier, objected now
+  DrainEvents();
+  EXPECT_TRUE(messages_.empty()) << "a box under an open pop-up";
+  menu.close();
+  ASSERT_TRUE(QTest::qWaitFor([this] { return messages_.size() == 2; }, 3000));
+  EXPECT_EQ(messages_[0].textId, 135);
+  EXPECT_TRUE(app->NoDialogOpen());
+  EXPECT_EQ(app->MainFrame()->OnHotSyncNotify(kHotSyncStartQuery), 0);
+}
+
+TEST_F(MainFrameTest, AHotSyncThatDiesWithoutAnEndCodeEndsAsAnAbnormalEnd) {
+  auto app = StartLoggedIn(user_, kPassword);
+  CMainFrame* frame = app->MainFrame();
+  const std::string lockPath = HotSyncRunWatch::LockPathFor(DataPath(user_));
+  // The HotSync's lock, held on a descriptor of its own as another process holds it.
+  const int held = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_EQ(frame->OnHotSyncNotify(kHotSyncStarted, user_), 0);
+  ASSERT_TRUE(frame->HotSyncRunning());
+  EXPECT_FALSE(frame->isEnabled());
+  QTest::qWait(600);  // alive: nothing changes
+  EXPECT_TRUE(frame->HotSyncRunning());
+  EXPECT_FALSE(frame->isEnabled());
+
+  ::close(held);  // the HotSync dies
+  ASSERT_TRUE(QTest::qWaitFor([frame] { return !frame->HotSyncRunning(); }, 3000));
+  EXPECT_TRUE(frame->isEnabled());
+  EXPECT_EQ(frame->PaneText(kPaneMessage), Text(kIdsHotSyncFailed));
+  EXPECT_TRUE(frame->close());
 }
 
 TEST_F(MainFrameTest, StartedWritesTheEditsAndEndedReloadsWhatTheConduitWrote) {
@@ -352,8 +397,8 @@ TEST_F(MainFrameTest, AcceleratorsSendTheirCommandsUnlessDisabled) {
   QTest::keyClick(frame->View(), Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(FirstMemoOnDisk(), "saved by Ctrl+S");
 
-  // Delete is disabled without a current memo: the key goes on to the control, no
-  // question is asked.
+  // Delete is disabled without a current memo: the key does nothing, not even in the
+  // focused control, and no question is asked.
   std::int32_t empty = AddUser("Empty", 3002, nullptr);
   bool success = false;
   ASSERT_EQ(app->OpenUserData(empty, "", &success), kOk);

@@ -139,6 +139,13 @@ class DesktopProgramRun : public DesktopSandbox {
   void* library_ = nullptr;
 };
 
+// Runs a command and waits for it; its exit status.
+int RunCommand(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+        int ms = 30000) {
+  Child child(argv, env);
+  return child.Wait(ms);
+}
+
 TEST_F(DesktopProgramRun, HelpAndBadArguments) {
   Child help({TALLIMOR_PROGRAM, "--help"}, Environment("offscreen"));
   EXPECT_EQ(help.Wait(20000), 0);
@@ -146,6 +153,17 @@ TEST_F(DesktopProgramRun, HelpAndBadArguments) {
   EXPECT_EQ(bad.Wait(20000), 2);
   Child missing({TALLIMOR_PROGRAM, "--root"}, Environment("offscreen"));
   EXPECT_EQ(missing.Wait(20000), 2);
+
+  // Without a display: help, version and a mistyped option still answer, and a start
+  // says why it cannot open a window instead of aborting inside Qt.
+  std::map<std::string, std::string> headless = Environment("offscreen");
+  headless["QT_QPA_PLATFORM"] = "";
+  headless["DISPLAY"] = "";
+  headless["WAYLAND_DISPLAY"] = "";
+  EXPECT_EQ(RunCommand({TALLIMOR_PROGRAM, "--version"}, headless), 0);
+  EXPECT_EQ(RunCommand({TALLIMOR_PROGRAM, "-h"}, headless), 0);
+  EXPECT_EQ(RunCommand({TALLIMOR_PROGRAM, "--frobnicate"}, headless), 2);
+  EXPECT_EQ(RunCommand({TALLIMOR_PROGRAM, "--root", root_}, headless), 1);
 }
 
 TEST_F(DesktopProgramRun, ASecondStartEndsSilentlyAndAKilledOneBlocksNothing) {
@@ -182,13 +200,6 @@ TEST_F(DesktopProgramRun, TheNotifierReachesTheProgramWhileItsUserDialogIsOpen) 
   EXPECT_EQ(notify(4, 0), 1);
   EXPECT_EQ(notify(9, 0), 1);
   EXPECT_EQ(program->Wait(200), -1);
-}
-
-// Runs a command and waits for it; its exit status.
-int RunCommand(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-        int ms = 30000) {
-  Child child(argv, env);
-  return child.Wait(ms);
 }
 
 TEST_F(DesktopProgramRun, AfterALoginUnderXTheNotifierRunsEveryEventThroughTheProgram) {

@@ -71,7 +71,8 @@ TEST(DesktopStrings, IdsAreUniqueAndUnknownIdsAreEmpty) {
 TEST(DesktopResources, MainMenuHasEveryEntryInOrder) {
   std::vector<std::pair<std::string, std::vector<std::pair<int, std::string>>>> expected = {
       {"ファイル(&F)",
-       {{57603, "すべて保存(&S)\tCtrl+S"}, {159, "復元(&R)"}, {0, ""}, {57665, "終了(&X)"}}},
+       {{57603, "すべて保存(&S)\tCtrl+S"}, {159, "復元(&R)"}, {0, ""}, {3602, "バックアップを開く(&B)..."},
+        {3601, "インポート(&I)..."}, {3600, "エクスポート(&E)..."}, {0, ""}, {57665, "終了(&X)"}}},
       {"編集(&E)",
        {{57643, "元に戻す(&U)\tCtrl+Z"}, {0, ""}, {57635, "切り取り(&T)\tCtrl+X"},
         {57634, "コピー(&C)\tCtrl+C"}, {57637, "貼り付け(&P)\tCtrl+V"}, {137, "削除(&D)\tDEL"},

@@ -25,6 +25,9 @@ class UserData {
   // The users file in the root, and the lock file that serialises its writers.
   static constexpr const char* kUsersFileName = "users.ini";
   static constexpr const char* kLockFileName = "users.lock";
+  // In a user's directory: held by a HotSync of that user for its whole run, and let go
+  // by the system when the HotSync ends, however it ends.
+  static constexpr const char* kHotSyncLockFileName = "HotSync.lock";
   // Longest directory name made from a user name, before a number that makes it unique.
   static constexpr std::size_t kMaxDirectoryBase = 20;
 

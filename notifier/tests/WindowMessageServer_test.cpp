@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "notifier/IncomingWindowMessage.h"
 #include "notifier/WindowMessageClient.h"
 #include "notifier/WindowMessageResult.h"
 #include "notifier/tests/TestSupport.h"
@@ -282,6 +283,90 @@ TEST_F(WindowMessageBrokenPeers, ListenerOfAnotherUserIsNotSentAnything) {
   EXPECT_EQ(ExitCodeOf(child), 0);
   close(ready[0]);
   close(finish[1]);
+}
+
+// An owner that must never wait: clients are taken without reading, and a request is
+// gathered in whatever pieces it comes in.
+using WindowMessageIncoming = WindowMessageServerTest;
+
+TEST_F(WindowMessageIncoming, IdleClientCostsNoWaitAndPiecesMakeOneRequest) {
+  WindowMessageServer server;
+  ASSERT_EQ(server.Listen(kClass), kOk);
+  UnixSocket none;
+  EXPECT_EQ(server.AcceptClient(&none), kWmNothingPending);
+
+  const int idle = testing::ConnectRaw(SocketPath());
+  const int sender = testing::ConnectRaw(SocketPath());
+  ASSERT_GE(idle, 0);
+  ASSERT_GE(sender, 0);
+  UnixSocket first;
+  UnixSocket second;
+  const auto before = std::chrono::steady_clock::now();
+  ASSERT_EQ(server.AcceptClient(&first), kOk);
+  ASSERT_EQ(server.AcceptClient(&second), kOk);
+  IncomingWindowMessage idleClient(std::move(first));
+  IncomingWindowMessage client(std::move(second));
+  PendingWindowMessage pending;
+  EXPECT_EQ(idleClient.ReadAvailable(&pending), kWmNothingPending);
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(200));
+
+  const WindowMessageRequestBytes request = EncodeWindowMessage(WindowMessage{5120, 1, 77});
+  ASSERT_EQ(write(sender, request.data(), 5), 5);
+  pollfd wait{client.fd(), POLLIN, 0};
+  ASSERT_EQ(poll(&wait, 1, kGenerousMs), 1);
+  EXPECT_EQ(client.ReadAvailable(&pending), kWmNothingPending);
+  EXPECT_FALSE(pending.pending());
+  ASSERT_EQ(write(sender, request.data() + 5, request.size() - 5),
+            static_cast<ssize_t>(request.size() - 5));
+  ASSERT_EQ(poll(&wait, 1, kGenerousMs), 1);
+  ASSERT_EQ(client.ReadAvailable(&pending), kOk);
+  ASSERT_TRUE(pending.pending());
+  EXPECT_EQ(pending.message().message, 5120u);
+  EXPECT_EQ(pending.message().wParam, 1u);
+  EXPECT_EQ(pending.message().lParam, 77);
+  EXPECT_EQ(client.fd(), -1);
+  ASSERT_EQ(pending.Reply(0), kOk);
+
+  WindowMessageReplyBytes reply{};
+  ASSERT_EQ(read(sender, reply.data(), reply.size()), static_cast<ssize_t>(reply.size()));
+  std::int64_t result = -1;
+  EXPECT_EQ(DecodeWindowMessageReply(reply.data(), reply.size(), &result), kOk);
+  EXPECT_EQ(result, 0);
+  close(idle);
+  close(sender);
+}
+
+TEST_F(WindowMessageIncoming, ClosedAndMalformedClientsAreDropped) {
+  WindowMessageServer server;
+  ASSERT_EQ(server.Listen(kClass), kOk);
+  const int quitter = testing::ConnectRaw(SocketPath());
+  const int garbler = testing::ConnectRaw(SocketPath());
+  ASSERT_GE(quitter, 0);
+  ASSERT_GE(garbler, 0);
+  UnixSocket a;
+  UnixSocket b;
+  ASSERT_EQ(server.AcceptClient(&a), kOk);
+  ASSERT_EQ(server.AcceptClient(&b), kOk);
+  IncomingWindowMessage quitting(std::move(a));
+  IncomingWindowMessage garbled(std::move(b));
+
+  ASSERT_EQ(write(quitter, "TW", 2), 2);
+  close(quitter);
+  PendingWindowMessage pending;
+  pollfd wait{quitting.fd(), POLLIN, 0};
+  ASSERT_EQ(poll(&wait, 1, kGenerousMs), 1);
+  Result read = quitting.ReadAvailable(&pending);
+  if (read == kWmNothingPending) read = quitting.ReadAvailable(&pending);  // the close after the bytes
+  EXPECT_EQ(read, kWmPeerClosed);
+
+  WindowMessageRequestBytes junk{};
+  junk.fill(0x5a);
+  ASSERT_EQ(write(garbler, junk.data(), junk.size()), static_cast<ssize_t>(junk.size()));
+  wait.fd = garbled.fd();
+  ASSERT_EQ(poll(&wait, 1, kGenerousMs), 1);
+  EXPECT_EQ(garbled.ReadAvailable(&pending), kWmMalformed);
+  EXPECT_FALSE(pending.pending());
+  close(garbler);
 }
 
 }  // namespace

@@ -361,3 +361,35 @@ e2e_wait_list_memos() {
   echo "ok: the open program's list shows the expected memos ($what)"
 }
 e2e_list_is_wanted() { [ "$(e2e_list_memos)" = "$E2E_WANT_LIST" ]; }
+
+# --- Speaking to the program's message socket as another program would ---------------
+
+E2E_SOCKET() { echo "$XDG_RUNTIME_DIR/Tallimor-Vexa"; }
+
+# Sends one window message (number wParam lParam) to the program's socket and prints
+# the reply's result; prints "none" when no reply came within the seconds given (the
+# fourth argument, default 5). Exits non-zero only when the socket cannot be reached.
+e2e_send_message() {
+  perl -MIO::Socket::UNIX -MIO::Select -e '
+    my ($path, $message, $wparam, $lparam, $wait) = @ARGV;
+    my $socket = IO::Socket::UNIX->new(Type => SOCK_STREAM(), Peer => $path) or die "connect $path: $!\n";
+    print $socket pack("a4 v v V V Q< q<", "TWMQ", 1, 0, $message, 0, $wparam, $lparam);
+    my $select = IO::Select->new($socket);
+    my $reply = "";
+    my $deadline = time + $wait;
+    while (length($reply) < 16) {
+      my $left = $deadline - time;
+      last if $left <= 0 || !$select->can_read($left);
+      my $got = sysread($socket, $reply, 16 - length($reply), length($reply));
+      last unless $got;
+    }
+    if (length($reply) == 16) {
+      my ($magic, $version, $reserved, $result) = unpack("a4 v v q<", $reply);
+      print "$result\n";
+    } else {
+      print "none\n";
+    }' "$(E2E_SOCKET)" "$1" "$2" "$3" "${4:-5}"
+}
+
+# The HotSync user's directory on the desktop, where hotsync keeps HotSync.lock.
+e2e_user_directory() { dirname "$(dirname "$(e2e_record_file)")"; }

@@ -1,4 +1,4 @@
-// Text and JSON forms of a dumped record file. Both walk the same DumpedFile in
+// Text and JSON forms of a dumped record file. Both walk the same MemoFile in
 // the same order (header, app info, sort info, categories, records), so that
 // they always show the same things.
 #include "tools/tallimor-dump/DumpWriters.h"
@@ -146,7 +146,7 @@ void JsonBlock(const InfoBlock* block, std::ostream& out) {
 
 }  // namespace
 
-void WriteDumpText(const DumpedFile& file, std::ostream& out) {
+void WriteDumpText(const MemoFile& file, std::ostream& out) {
   const RecordFileHeader* h = file.headerRead ? file.contents.header.get() : nullptr;
   if (!h) {
     out << "Header: could not be read\n";
@@ -197,7 +197,7 @@ void WriteDumpText(const DumpedFile& file, std::ostream& out) {
   }
 }
 
-void WriteDumpJson(const DumpedFile& file, std::ostream& out) {
+void WriteDumpJson(const MemoFile& file, std::ostream& out) {
   out << "{\"header\": ";
   const RecordFileHeader* h = file.headerRead ? file.contents.header.get() : nullptr;
   if (!h) {

@@ -11,17 +11,17 @@
 
 #include <ostream>
 
-#include "tools/tallimor-dump/DumpedFile.h"
+#include "exchange/MemoFile.h"
 
 namespace tallimor {
 
 // Writes the text listing of `file` to `out`.
-void WriteDumpText(const DumpedFile& file, std::ostream& out);
+void WriteDumpText(const MemoFile& file, std::ostream& out);
 // Writes the JSON object of `file` to `out`, followed by a newline. Byte strings
 // (block data, category names, record data) are lower-case hex; the database
 // and block names are JSON strings in which every byte outside printable ASCII
 // appears as the code point of the same number (\u0080 to \u00ff).
 // "header" is null when the header could not be read.
-void WriteDumpJson(const DumpedFile& file, std::ostream& out);
+void WriteDumpJson(const MemoFile& file, std::ostream& out);
 
 }  // namespace tallimor

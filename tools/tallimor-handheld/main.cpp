@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "crypto/ProcessHardening.h"
 #include "tools/tallimor-handheld/HandheldProgram.h"
 #include "tools/tallimor-handheld/HandheldSession.h"
 
 int main(int argc, char** argv) {
+  // Before the password is read: a core file would hold it and the deciphered memos.
+  tallimor::ProcessHardening::HardenProcess();
   const int status = tallimor::RunHandheldProgram(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
   std::cout.flush();
   if (status == tallimor::kExitOk && !std::cout) {
