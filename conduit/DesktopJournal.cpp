@@ -17,6 +17,7 @@
 #include "conduit/KeptAsideFile.h"
 #include "hotsync/pdb/PdbFile.h"  // kPalmEpochOffset
 #include "hotsync/plugin/SyncTypes.h"
+#include "store/ByteOrder.h"
 #include "store/CPRecord.h"
 #include "store/FileSystem.h"
 #include "store/RecordFileFormat.h"
@@ -52,10 +53,7 @@ Result DesktopJournal::ReadMark(const std::string& path, std::uint32_t* mark) {
   }
   ::close(fd);
   if (got != static_cast<ssize_t>(sizeof header)) return kErrReadHeader;
-  *mark = static_cast<std::uint32_t>(header[kBackupDateAt]) |
-          static_cast<std::uint32_t>(header[kBackupDateAt + 1]) << 8 |
-          static_cast<std::uint32_t>(header[kBackupDateAt + 2]) << 16 |
-          static_cast<std::uint32_t>(header[kBackupDateAt + 3]) << 24;
+  *mark = DecodeFixed32LE(header + kBackupDateAt);
   return kOk;
 }
 

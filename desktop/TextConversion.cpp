@@ -3,6 +3,7 @@
 #include "desktop/TextConversion.h"
 
 #include "text/CodePage932.h"
+#include "text/ShownText.h"
 
 namespace tallimor {
 
@@ -16,19 +17,9 @@ std::optional<std::string> ToCp932(const QString& text) {
 
 QString FromCp932(std::string_view bytes) {
   QString shown;
-  // Each undecodable byte shows as U+FFFD; decoding goes on after it.
-  while (!bytes.empty()) {
-    Converted<std::u16string> converted = CodePage932::ToUtf16(bytes);
-    if (converted.ok()) {
-      shown += QString::fromUtf16(converted.text.data(), static_cast<qsizetype>(converted.text.size()));
-      break;
-    }
-    size_t good = converted.errorOffset;
-    Converted<std::u16string> prefix = CodePage932::ToUtf16(bytes.substr(0, good));
-    shown += QString::fromUtf16(prefix.text.data(), static_cast<qsizetype>(prefix.text.size()));
-    shown += QChar(0xFFFD);
-    bytes.remove_prefix(good + 1);
-  }
+  DecodeCp932Runs(
+      bytes, [&](std::string_view utf8) { shown += QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); },
+      [&](unsigned char) { shown += QChar(0xFFFD); });
   return shown;
 }
 

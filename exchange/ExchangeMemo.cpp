@@ -5,7 +5,7 @@
 #include "protect/StoredMemo.h"
 #include "store/CPCategoryTable.h"
 #include "store/CPRecord.h"
-#include "text/CodePage932.h"
+#include "text/ShownText.h"
 
 namespace tallimor {
 namespace {
@@ -16,18 +16,12 @@ constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 std::string Utf8FromCp932Lossy(std::string_view cp932, bool* lossy) {
   std::string out;
-  while (!cp932.empty()) {
-    Converted<std::string> converted = CodePage932::ToUtf8(cp932);
-    if (converted.ok()) {
-      out += converted.text;
-      break;
-    }
-    const std::size_t good = converted.errorOffset;
-    if (good > 0) out += CodePage932::ToUtf8(cp932.substr(0, good)).text;
-    out += kReplacement;
-    *lossy = true;
-    cp932.remove_prefix(good + 1 < cp932.size() ? good + 1 : cp932.size());
-  }
+  DecodeCp932Runs(
+      cp932, [&](std::string_view utf8) { out += utf8; },
+      [&](unsigned char) {
+        out += kReplacement;
+        *lossy = true;
+      });
   return out;
 }
 

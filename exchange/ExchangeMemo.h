@@ -25,8 +25,10 @@ struct ExchangeMemo {
   bool archived = false;   // likewise
 };
 
-// Code page 932 bytes as UTF-8: every byte that does not start a valid code becomes
-// U+FFFD and the conversion goes on after it. Sets *lossy when that happened (it is
+// Code page 932 bytes as UTF-8 for the export files, over the decode step every shown
+// text uses (text/ShownText.h): every byte that does not start a valid code becomes
+// U+FFFD, the replacement every importing program knows, where a terminal or log shows
+// \xHH; the conversion goes on after it. Sets *lossy when that happened (it is
 // left alone otherwise).
 std::string Utf8FromCp932Lossy(std::string_view cp932, bool* lossy);
 

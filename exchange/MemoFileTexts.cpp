@@ -11,6 +11,7 @@
 #include "protect/PasswordInfo.h"
 #include "protect/StoredMemo.h"
 #include "text/CodePage932.h"
+#include "text/ShownText.h"
 #include "exchange/ExchangeMemo.h"
 
 namespace tallimor {
@@ -111,10 +112,10 @@ MemoTextsResult FillMemoTexts(const char* password, const std::string& path, Mem
   file.memos.reserve(plain.size());
   for (const auto& data : plain) {
     const std::string_view memo = StoredMemoText(data.data(), data.size());
-    bool lossy = false;
-    file.texts.push_back(Utf8FromCp932Lossy(memo, &lossy));
+    std::size_t bytes = 0;
+    file.texts.push_back(ShowCp932AsUtf8(memo, ControlCharacters::kKeep, &bytes));
     file.memos.emplace_back(memo);
-    if (lossy) ++*undecodable;
+    if (bytes > 0) ++*undecodable;
   }
   Wipe(plain);
   file.hasTexts = true;

@@ -29,9 +29,10 @@ enum class MemoTextsResult {
 
 // Checks `password` (code page 932 bytes before its NUL) and fills `file.texts` and
 // `file.memos` (one entry per record, in file order) and `file.hasTexts`. `path` is the
-// file's own path, where record.dat is looked for beside a file without a digest. A
-// memo byte sequence that is not code page 932 shows as U+FFFD; `undecodable` counts
-// the memos where that happened. Only copies of record data are deciphered; the records
+// file's own path, where record.dat is looked for beside a file without a digest. In
+// `file.texts` a memo byte that is not code page 932 shows as \xHH (text/ShownText.h);
+// `undecodable` counts the memos where that happened. `file.memos` keeps the bytes,
+// from which the exports make their own text. Only copies of record data are deciphered; the records
 // stay as read.
 MemoTextsResult FillMemoTexts(const char* password, const std::string& path, MemoFile& file,
                               std::size_t* undecodable);

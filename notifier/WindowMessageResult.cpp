@@ -2,16 +2,13 @@
 // messages and for logs.
 #include "notifier/WindowMessageResult.h"
 
+#include "store/CodeMeaning.h"
+
 namespace tallimor {
 
 namespace {
 
-struct Meaning {
-  Result result;
-  const char* text;
-};
-
-constexpr Meaning kMeanings[] = {
+constexpr CodeMeaning kMeanings[] = {
     {kWmNoWindow, "the desktop program is not running"},
     {kWmTimeout, "the other program did not answer in time"},
     {kWmPeerClosed, "the other program closed the connection before a whole message arrived"},
@@ -31,10 +28,7 @@ constexpr Meaning kMeanings[] = {
 }  // namespace
 
 const char* WindowMessageResultMeaning(Result result) {
-  for (const Meaning& meaning : kMeanings) {
-    if (meaning.result == result) return meaning.text;
-  }
-  return ResultMeaning(result);
+  return FindCodeMeaning(kMeanings, result, ResultMeaning(result));
 }
 
 }  // namespace tallimor

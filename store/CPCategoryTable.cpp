@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "store/ByteOrder.h"
 #include "store/Cp932Bytes.h"
 
 namespace tallimor {
@@ -26,7 +27,7 @@ Result CPCategoryTable::Load(const std::uint8_t* data, std::uint32_t length) {
   dirty_ = false;
   if (data == nullptr) return kErrNullArgument;
   if (length < kCategoryTableSize) return kErrCategoryTableShort;
-  const std::uint16_t changedWord = static_cast<std::uint16_t>((data[0] << 8) | data[1]);
+  const std::uint16_t changedWord = DecodeFixed16BE(data);
   for (int i = 0; i < kCategoryCount; ++i) {
     const std::uint8_t* stored = data + kCategoryTableNamesOffset + 16 * i;
     if (stored[0] == 0) continue;

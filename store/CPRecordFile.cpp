@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "store/ByteOrder.h"
 #include "store/CopyOut.h"
 
 namespace tallimor {
@@ -137,8 +138,7 @@ Result CPRecordFile::StoreCategoryTable() {
   if (result != kOk) return result;
   if (appInfo_->Used() < size) appInfo_->SetUsed(size);
   const std::uint16_t changed = categories_->ChangedWord();
-  appInfo_->Data()[0] = static_cast<std::uint8_t>(changed >> 8);
-  appInfo_->Data()[1] = static_cast<std::uint8_t>(changed & 0xFF);
+  EncodeFixed16BE(appInfo_->Data(), changed);
   return kOk;
 }
 

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <new>
 
+#include "store/ByteOrder.h"
 #include "store/FileSystem.h"
 
 namespace tallimor {
@@ -36,27 +37,6 @@ constexpr std::size_t kBlockUsedAt = 48;
 constexpr std::size_t kBlockReservedAt = 52;
 
 constexpr std::size_t kIoBufferSize = 64 * 1024;
-
-std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Get32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
-void Put16(std::uint8_t* p, std::uint16_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-  p[0] = static_cast<std::uint8_t>(v);
-  p[1] = static_cast<std::uint8_t>(v >> 8);
-  p[2] = static_cast<std::uint8_t>(v >> 16);
-  p[3] = static_cast<std::uint8_t>(v >> 24);
-}
 
 // Reads exact byte counts from a descriptor through a buffer, telling end of
 // file (nothing read), a short read and a failed read apart.
@@ -183,42 +163,42 @@ Result ReadInfoBlock(BufferedReader& reader, std::uint32_t length, Result failur
 
 void RecordFileHeader::Encode(std::uint8_t* out) const {
   std::memset(out, 0, kRecordFileHeaderSize);
-  Put32(out + 0, length);
-  Put16(out + 4, version);
+  EncodeFixed32LE(out + 0, length);
+  EncodeFixed16LE(out + 4, version);
   std::memcpy(out + 6, name, kDatabaseNameSize);
-  Put16(out + 38, zero38);
-  Put32(out + 40, dbVersion);
-  Put32(out + 44, creator);
-  Put32(out + 48, type);
-  Put16(out + 52, flags);
-  Put16(out + 54, zero54);
-  Put32(out + 56, modDate);
-  Put32(out + 60, modNumber);
-  Put32(out + 64, createDate);
-  Put32(out + 68, backupDate);
-  Put32(out + 72, static_cast<std::uint32_t>(recordCount));
-  Put32(out + 76, appInfoLength);
-  Put32(out + 80, sortInfoLength);
+  EncodeFixed16LE(out + 38, zero38);
+  EncodeFixed32LE(out + 40, dbVersion);
+  EncodeFixed32LE(out + 44, creator);
+  EncodeFixed32LE(out + 48, type);
+  EncodeFixed16LE(out + 52, flags);
+  EncodeFixed16LE(out + 54, zero54);
+  EncodeFixed32LE(out + 56, modDate);
+  EncodeFixed32LE(out + 60, modNumber);
+  EncodeFixed32LE(out + 64, createDate);
+  EncodeFixed32LE(out + 68, backupDate);
+  EncodeFixed32LE(out + 72, static_cast<std::uint32_t>(recordCount));
+  EncodeFixed32LE(out + 76, appInfoLength);
+  EncodeFixed32LE(out + 80, sortInfoLength);
 }
 
 RecordFileHeader RecordFileHeader::Decode(const std::uint8_t* in) {
   RecordFileHeader h;
-  h.length = Get32(in + 0);
-  h.version = Get16(in + 4);
+  h.length = DecodeFixed32LE(in + 0);
+  h.version = DecodeFixed16LE(in + 4);
   std::memcpy(h.name, in + 6, kDatabaseNameSize);
-  h.zero38 = Get16(in + 38);
-  h.dbVersion = Get32(in + 40);
-  h.creator = Get32(in + 44);
-  h.type = Get32(in + 48);
-  h.flags = Get16(in + 52);
-  h.zero54 = Get16(in + 54);
-  h.modDate = Get32(in + 56);
-  h.modNumber = Get32(in + 60);
-  h.createDate = Get32(in + 64);
-  h.backupDate = Get32(in + 68);
-  h.recordCount = static_cast<std::int32_t>(Get32(in + 72));
-  h.appInfoLength = Get32(in + 76);
-  h.sortInfoLength = Get32(in + 80);
+  h.zero38 = DecodeFixed16LE(in + 38);
+  h.dbVersion = DecodeFixed32LE(in + 40);
+  h.creator = DecodeFixed32LE(in + 44);
+  h.type = DecodeFixed32LE(in + 48);
+  h.flags = DecodeFixed16LE(in + 52);
+  h.zero54 = DecodeFixed16LE(in + 54);
+  h.modDate = DecodeFixed32LE(in + 56);
+  h.modNumber = DecodeFixed32LE(in + 60);
+  h.createDate = DecodeFixed32LE(in + 64);
+  h.backupDate = DecodeFixed32LE(in + 68);
+  h.recordCount = static_cast<std::int32_t>(DecodeFixed32LE(in + 72));
+  h.appInfoLength = DecodeFixed32LE(in + 76);
+  h.sortInfoLength = DecodeFixed32LE(in + 80);
   return h;
 }
 
@@ -232,10 +212,10 @@ std::unique_ptr<InfoBlock> InfoBlock::Create(std::uint32_t capacity, const char*
     return nullptr;
   }
   std::uint8_t* b = block->bytes_.data();
-  Put32(b + kBlockTotalLengthAt, kInfoBlockHeaderSize + capacity);
-  Put16(b + kBlockTagAt, static_cast<std::uint16_t>(kBlockTag));
-  Put32(b + kBlockDataOffsetAt, kInfoBlockHeaderSize);
-  Put32(b + kBlockCapacityAt, capacity);
+  EncodeFixed32LE(b + kBlockTotalLengthAt, kInfoBlockHeaderSize + capacity);
+  EncodeFixed16LE(b + kBlockTagAt, static_cast<std::uint16_t>(kBlockTag));
+  EncodeFixed32LE(b + kBlockDataOffsetAt, kInfoBlockHeaderSize);
+  EncodeFixed32LE(b + kBlockCapacityAt, capacity);
   block->SetName(name);
   return block;
 }
@@ -249,12 +229,12 @@ std::unique_ptr<InfoBlock> InfoBlock::FromBytes(const std::uint8_t* bytes, std::
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-  Put32(block->bytes_.data() + kBlockTotalLengthAt, size);
+  EncodeFixed32LE(block->bytes_.data() + kBlockTotalLengthAt, size);
   return block;
 }
 
-std::uint16_t InfoBlock::Tag() const { return Get16(bytes_.data() + kBlockTagAt); }
-std::uint32_t InfoBlock::DataOffset() const { return Get32(bytes_.data() + kBlockDataOffsetAt); }
+std::uint16_t InfoBlock::Tag() const { return DecodeFixed16LE(bytes_.data() + kBlockTagAt); }
+std::uint32_t InfoBlock::DataOffset() const { return DecodeFixed32LE(bytes_.data() + kBlockDataOffsetAt); }
 
 std::string InfoBlock::Name() const {
   const char* name = reinterpret_cast<const char*>(bytes_.data() + kBlockNameAt);
@@ -268,19 +248,19 @@ void InfoBlock::SetName(const char* name) {
 }
 
 std::uint32_t InfoBlock::Capacity() const {
-  return std::min(Get32(bytes_.data() + kBlockCapacityAt), Size() - kInfoBlockHeaderSize);
+  return std::min(DecodeFixed32LE(bytes_.data() + kBlockCapacityAt), Size() - kInfoBlockHeaderSize);
 }
 
 std::uint32_t InfoBlock::Used() const {
-  return std::min(Get32(bytes_.data() + kBlockUsedAt), Capacity());
+  return std::min(DecodeFixed32LE(bytes_.data() + kBlockUsedAt), Capacity());
 }
 
 void InfoBlock::SetUsed(std::uint32_t used) {
-  Put32(bytes_.data() + kBlockUsedAt, std::min(used, Capacity()));
+  EncodeFixed32LE(bytes_.data() + kBlockUsedAt, std::min(used, Capacity()));
 }
 
-std::uint32_t InfoBlock::Reserved() const { return Get32(bytes_.data() + kBlockReservedAt); }
-void InfoBlock::SetReserved(std::uint32_t value) { Put32(bytes_.data() + kBlockReservedAt, value); }
+std::uint32_t InfoBlock::Reserved() const { return DecodeFixed32LE(bytes_.data() + kBlockReservedAt); }
+void InfoBlock::SetReserved(std::uint32_t value) { EncodeFixed32LE(bytes_.data() + kBlockReservedAt, value); }
 
 Result InfoBlock::Resize(std::uint32_t capacity) {
   if (capacity > UINT32_MAX - kInfoBlockHeaderSize) return kErrOutOfMemory;
@@ -290,9 +270,9 @@ Result InfoBlock::Resize(std::uint32_t capacity) {
   } catch (const std::bad_alloc&) {
     return kErrOutOfMemory;
   }
-  Put32(bytes_.data() + kBlockTotalLengthAt, Size());
-  Put32(bytes_.data() + kBlockCapacityAt, capacity);
-  Put32(bytes_.data() + kBlockUsedAt, std::min(used, capacity));
+  EncodeFixed32LE(bytes_.data() + kBlockTotalLengthAt, Size());
+  EncodeFixed32LE(bytes_.data() + kBlockCapacityAt, capacity);
+  EncodeFixed32LE(bytes_.data() + kBlockUsedAt, std::min(used, capacity));
   return kOk;
 }
 
@@ -323,16 +303,16 @@ Result EncodeRecordImage(const CPRecord& record, StoredFlagsPolicy policy, std::
   const std::uint32_t total = kRecordImageHeaderSize + dataLength;
   if (out == nullptr || capacity < total) return kErrBufferTooSmall;
   std::memset(out, 0, kRecordImageHeaderSize);
-  Put32(out + kImageTotalLengthAt, total);
-  Put32(out + kImageTagAt, kBlockTag);
-  Put32(out + kImageDataOffsetAt, kRecordImageHeaderSize);
-  Put32(out + kImageIdAt, record.Id());
+  EncodeFixed32LE(out + kImageTotalLengthAt, total);
+  EncodeFixed32LE(out + kImageTagAt, kBlockTag);
+  EncodeFixed32LE(out + kImageDataOffsetAt, kRecordImageHeaderSize);
+  EncodeFixed32LE(out + kImageIdAt, record.Id());
   std::uint16_t stored = 0;
   if (policy == StoredFlagsPolicy::kFromRecord) stored = StoredFlagsOf(record);
   if (policy == StoredFlagsPolicy::kPrivateOnly && record.IsPrivate()) stored = kStoredPrivate;
-  Put16(out + kImageFlagsAt, stored);
-  Put32(out + kImageCategoryAt, static_cast<std::uint32_t>(record.Category()));
-  Put32(out + kImageDataLengthAt, dataLength);
+  EncodeFixed16LE(out + kImageFlagsAt, stored);
+  EncodeFixed32LE(out + kImageCategoryAt, static_cast<std::uint32_t>(record.Category()));
+  EncodeFixed32LE(out + kImageDataLengthAt, dataLength);
   if (dataLength > 0) std::memcpy(out + kRecordImageHeaderSize, record.Data(), dataLength);
   length = total;
   return kOk;
@@ -342,13 +322,13 @@ Result DecodeRecordImage(const std::uint8_t* image, std::uint32_t length, CPReco
   if (image == nullptr || length < kRecordImageHeaderSize || length > kRecordBufferSize) {
     return kErrReadRecordHeader;
   }
-  const std::uint32_t dataOffset = Get32(image + kImageDataOffsetAt);
+  const std::uint32_t dataOffset = DecodeFixed32LE(image + kImageDataOffsetAt);
   if (dataOffset < kRecordImageHeaderSize || dataOffset > length) return kErrReadRecordHeader;
   record.Reset();
-  record.SetId(Get32(image + kImageIdAt));
-  const std::int32_t category = static_cast<std::int32_t>(Get32(image + kImageCategoryAt));
+  record.SetId(DecodeFixed32LE(image + kImageIdAt));
+  const std::int32_t category = static_cast<std::int32_t>(DecodeFixed32LE(image + kImageCategoryAt));
   record.SetCategory(category >= 0 && category <= 15 ? category : 0);
-  ApplyStoredFlags(Get16(image + kImageFlagsAt), record);
+  ApplyStoredFlags(DecodeFixed16LE(image + kImageFlagsAt), record);
   return record.SetData(length - dataOffset, image + dataOffset);
 }
 
@@ -390,7 +370,7 @@ Result ReadRecordFile(int fd, RecordFileContents& contents, const RecordSink& si
     if (reader.ReadExactly(buffer.get(), kRecordImageHeaderSize) != kOk) {
       return kErrReadRecordHeader;
     }
-    const std::uint32_t total = Get32(buffer.get() + kImageTotalLengthAt);
+    const std::uint32_t total = DecodeFixed32LE(buffer.get() + kImageTotalLengthAt);
     if (total < kRecordImageHeaderSize || total > kRecordBufferSize) return kErrReadRecordHeader;
     result = reader.ReadExactly(buffer.get() + kRecordImageHeaderSize,
                                 total - kRecordImageHeaderSize);

@@ -2,17 +2,12 @@
 // reader can hold it against the list of constants.
 #include "store/ResultCodes.h"
 
-#include <iterator>
+#include "store/CodeMeaning.h"
 
 namespace tallimor {
 namespace {
 
-struct Meaning {
-  Result code;
-  const char* text;
-};
-
-constexpr Meaning kMeanings[] = {
+constexpr CodeMeaning kMeanings[] = {
     {kOk, "success"},
     {kErrBufferTooSmall, "the caller's buffer is too small"},
     {kErrOutOfMemory, "out of memory"},
@@ -63,11 +58,6 @@ constexpr Meaning kMeanings[] = {
 
 }  // namespace
 
-const char* ResultMeaning(Result result) {
-  for (const Meaning& m : kMeanings) {
-    if (m.code == result) return m.text;
-  }
-  return "unknown result";
-}
+const char* ResultMeaning(Result result) { return FindCodeMeaning(kMeanings, result, "unknown result"); }
 
 }  // namespace tallimor

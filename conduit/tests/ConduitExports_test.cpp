@@ -26,6 +26,7 @@
 #include "hotsync/plugin/ConduitInterface.h"
 #include "hotsync/plugin/SyncProperties.h"
 #include "hotsync/handheld/SyncManager.h"
+#include "store/ByteOrder.h"
 #include "tests/support/TempDir.h"
 
 namespace tallimor {
@@ -38,23 +39,13 @@ namespace fs = std::filesystem;
 template <std::size_t N>
 struct alignas(8) Bytes : std::array<std::uint8_t, N> {};
 
-void Put32(std::uint8_t* record, std::size_t offset, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i) record[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
-std::uint32_t Get32(const std::uint8_t* record, std::size_t offset) {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | record[offset + i];
-  return value;
-}
-
 // An 80-byte request record: version, size, creator, user id, user name.
 Bytes<80> Request(std::uint32_t version, std::uint32_t size) {
   Bytes<80> record{};
-  Put32(record.data(), 0, version);
-  Put32(record.data(), 4, size);
-  Put32(record.data(), 8, 0x546C6D72);
-  Put32(record.data(), 12, 7);
+  EncodeFixed32LE(record.data(), version);
+  EncodeFixed32LE(record.data() + 4, size);
+  EncodeFixed32LE(record.data() + 8, 0x546C6D72);
+  EncodeFixed32LE(record.data() + 12, 7);
   std::memcpy(record.data() + 16, "Taro", 4);
   return record;
 }
@@ -62,15 +53,15 @@ Bytes<80> Request(std::uint32_t version, std::uint32_t size) {
 // A 352-byte configuration record with the user "Taro" and both sync types 2.
 Bytes<352> ConfigRecord() {
   Bytes<352> record{};
-  Put32(record.data(), 0, 1);
-  Put32(record.data(), 4, 352);
-  Put32(record.data(), 8, 0x546C6D72);
-  Put32(record.data(), 12, 7);
+  EncodeFixed32LE(record.data(), 1);
+  EncodeFixed32LE(record.data() + 4, 352);
+  EncodeFixed32LE(record.data() + 8, 0x546C6D72);
+  EncodeFixed32LE(record.data() + 12, 7);
   std::memcpy(record.data() + 16, "Taro", 4);
-  Put32(record.data(), 336, 2);
-  Put32(record.data(), 340, 2);
-  Put32(record.data(), 344, 0xA5A5A5A5);
-  Put32(record.data(), 348, 0xA5A5A5A5);
+  EncodeFixed32LE(record.data() + 336, 2);
+  EncodeFixed32LE(record.data() + 340, 2);
+  EncodeFixed32LE(record.data() + 344, 0xA5A5A5A5);
+  EncodeFixed32LE(record.data() + 348, 0xA5A5A5A5);
   return record;
 }
 
@@ -158,10 +149,10 @@ TEST_F(ConduitExports, InfoWordsNeedFourBytes) {
 
   size = 4;
   ASSERT_EQ(info_(1, nullptr, out, &size), 0);
-  EXPECT_EQ(Get32(out, 0), 0x10000000u);
+  EXPECT_EQ(DecodeFixed32LE(out + 0), 0x10000000u);
   EXPECT_EQ(out[4], 0xEE);
   ASSERT_EQ(info_(2, nullptr, out, &size), 0);
-  EXPECT_EQ(Get32(out, 0), 0u);
+  EXPECT_EQ(DecodeFixed32LE(out + 0), 0u);
 }
 
 TEST_F(ConduitExports, CfgConduitChecksComeInOrder) {
@@ -173,7 +164,7 @@ TEST_F(ConduitExports, CfgConduitChecksComeInOrder) {
   EXPECT_EQ(cfg_(1, record.data(), &size), 4218);  // the size before the type
   size = 352;
   EXPECT_EQ(cfg_(1, record.data(), &size), 4217);
-  Put32(record.data(), 0, 2);
+  EncodeFixed32LE(record.data(), 2);
   EXPECT_EQ(cfg_(1, record.data(), &size), 4217);  // the type before the version
   EXPECT_EQ(cfg_(0, record.data(), &size), 4219);
   EXPECT_EQ(size, 352u);
@@ -189,8 +180,8 @@ TEST_F(ConduitExports, DialogsWithoutDisplayChangeNothing) {
 
   // ConfigureConduit treats it as Cancel: -1, the preference untouched.
   Bytes<528> preference{};
-  Put32(preference.data(), 516, 1);
-  Put32(preference.data(), 520, 3);
+  EncodeFixed32LE(preference.data() + 516, 1);
+  EncodeFixed32LE(preference.data() + 520, 3);
   const Bytes<528> unchanged = preference;
   EXPECT_EQ(configure_(reinterpret_cast<SyncPreferenceRecord*>(preference.data())), -1);
   EXPECT_EQ(preference, unchanged);
@@ -219,8 +210,8 @@ TEST_F(ConduitExports, DialogBringsItsOwnApplicationWhenTheManagerHasNone) {
   std::uint32_t size = 352;
   EXPECT_EQ(cfg_(0, record.data(), &size), 0);
   user.join();
-  EXPECT_EQ(Get32(record.data(), 344), 6u);
-  EXPECT_EQ(Get32(record.data(), 348), 1u);
+  EXPECT_EQ(DecodeFixed32LE(record.data() + 344), 6u);
+  EXPECT_EQ(DecodeFixed32LE(record.data() + 348), 1u);
   EXPECT_EQ(QCoreApplication::instance(), nullptr);  // gone with the dialog
 }
 

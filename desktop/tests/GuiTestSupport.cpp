@@ -19,17 +19,11 @@
 #include "crypto/CBlowfish.h"
 #include "crypto/CMD5.h"
 #include "hotsync/users/UserData.h"
+#include "store/ByteOrder.h"
 
 namespace tallimor::test {
 namespace {
 
-void Put16(std::vector<std::uint8_t>& out, size_t at, std::uint32_t v) {
-  out[at] = static_cast<std::uint8_t>(v);
-  out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-void Put32(std::vector<std::uint8_t>& out, size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) out[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 std::uint32_t FourCC(const char* c) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(c[0])) << 24 |
          static_cast<std::uint32_t>(static_cast<unsigned char>(c[1])) << 16 |
@@ -47,16 +41,10 @@ std::vector<std::uint8_t> EncipherMemo(const std::string& text, const char* pass
   CBlowfish cipher;
   cipher.SetKey(password);
   for (size_t at = 0; at + 8 <= data.size(); at += 8) {
-    auto be = [&](size_t i) {
-      return static_cast<std::uint32_t>(data[i]) << 24 | static_cast<std::uint32_t>(data[i + 1]) << 16 |
-             static_cast<std::uint32_t>(data[i + 2]) << 8 | data[i + 3];
-    };
-    std::uint32_t left = be(at), right = be(at + 4);
+    std::uint32_t left = DecodeFixed32BE(data.data() + at), right = DecodeFixed32BE(data.data() + at + 4);
     cipher.EncryptBlock(left, right);
-    for (int i = 0; i < 4; ++i) {
-      data[at + static_cast<size_t>(i)] = static_cast<std::uint8_t>(left >> (24 - 8 * i));
-      data[at + 4 + static_cast<size_t>(i)] = static_cast<std::uint8_t>(right >> (24 - 8 * i));
-    }
+    EncodeFixed32BE(data.data() + at, left);
+    EncodeFixed32BE(data.data() + at + 4, right);
   }
   return data;
 }
@@ -81,34 +69,34 @@ std::vector<std::uint8_t> BuildRecordFile(const RecordFileFixture& fixture) {
   std::memcpy(&appData[296], fixture.hint.data(), fixture.hint.size());
 
   std::vector<std::uint8_t> file(84, 0);
-  Put32(file, 0, 84);
-  Put16(file, 4, 1);
+  EncodeFixed32LE(file.data(), 84);
+  EncodeFixed16LE(file.data() + 4, 1);
   std::memcpy(&file[6], "TallimorDB", 10);
-  Put32(file, 44, FourCC("Tlmr"));
-  Put32(file, 48, FourCC("DATA"));
-  Put32(file, 72, static_cast<std::uint32_t>(fixture.memos.size()));
+  EncodeFixed32LE(file.data() + 44, FourCC("Tlmr"));
+  EncodeFixed32LE(file.data() + 48, FourCC("DATA"));
+  EncodeFixed32LE(file.data() + 72, static_cast<std::uint32_t>(fixture.memos.size()));
   const std::uint32_t appInfoLength = 56 + static_cast<std::uint32_t>(appData.size());
-  Put32(file, 76, appInfoLength);
+  EncodeFixed32LE(file.data() + 76, appInfoLength);
 
   std::vector<std::uint8_t> block(56, 0);
-  Put32(block, 0, appInfoLength);
-  Put16(block, 4, 4098);
-  Put32(block, 8, 56);
+  EncodeFixed32LE(block.data(), appInfoLength);
+  EncodeFixed16LE(block.data() + 4, 4098);
+  EncodeFixed32LE(block.data() + 8, 56);
   std::memcpy(&block[12], "TallimorDB", 10);
-  Put32(block, 44, static_cast<std::uint32_t>(appData.size()));
-  Put32(block, 48, static_cast<std::uint32_t>(appData.size()));
+  EncodeFixed32LE(block.data() + 44, static_cast<std::uint32_t>(appData.size()));
+  EncodeFixed32LE(block.data() + 48, static_cast<std::uint32_t>(appData.size()));
   block.insert(block.end(), appData.begin(), appData.end());
   file.insert(file.end(), block.begin(), block.end());
 
   for (const MemoFixture& memo : fixture.memos) {
     std::vector<std::uint8_t> data = EncipherMemo(memo.text, fixture.password);
     std::vector<std::uint8_t> image(40, 0);
-    Put32(image, 0, 40 + static_cast<std::uint32_t>(data.size()));
-    Put32(image, 4, 4098);
-    Put32(image, 8, 40);
-    Put32(image, 16, memo.id);
-    Put32(image, 28, static_cast<std::uint32_t>(memo.category));
-    Put32(image, 36, static_cast<std::uint32_t>(data.size()));
+    EncodeFixed32LE(image.data(), 40 + static_cast<std::uint32_t>(data.size()));
+    EncodeFixed32LE(image.data() + 4, 4098);
+    EncodeFixed32LE(image.data() + 8, 40);
+    EncodeFixed32LE(image.data() + 16, memo.id);
+    EncodeFixed32LE(image.data() + 28, static_cast<std::uint32_t>(memo.category));
+    EncodeFixed32LE(image.data() + 36, static_cast<std::uint32_t>(data.size()));
     image.insert(image.end(), data.begin(), data.end());
     file.insert(file.end(), image.begin(), image.end());
   }

@@ -14,20 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <sstream>
 
 #include "store/AtomicFile.h"
 #include "store/FileSystem.h"
+#include "store/IniDocument.h"
 
 namespace tallimor {
 namespace {
-
-std::string Trim(const std::string& s) {
-  const auto begin = s.find_first_not_of(" \t\r");
-  if (begin == std::string::npos) return "";
-  const auto end = s.find_last_not_of(" \t\r");
-  return s.substr(begin, end - begin + 1);
-}
 
 Result Fail(std::string* error, Result code, const std::string& text) {
   if (error) *error = text;
@@ -53,7 +46,7 @@ Result Handheld::CheckIdentity(const HandheldIdentity& identity, std::string* er
   for (unsigned char c : identity.userName) {
     if (c < 0x20 || c == 0x7F) return Fail(error, kSyncErrBadArgument, "the user name holds a control character");
   }
-  if (Trim(identity.userName) != identity.userName) {
+  if (IniDocument::Trim(identity.userName) != identity.userName) {
     return Fail(error, kSyncErrBadArgument, "the user name starts or ends with white space");
   }
   return kSyncErrNone;
@@ -63,31 +56,34 @@ Result Handheld::ParseIdentity(const std::string& text, HandheldIdentity* out, s
   HandheldIdentity identity;
   bool inHandheld = true;
   bool sawName = false;
-  std::istringstream lines(text);
-  std::string line;
-  for (int number = 1; std::getline(lines, line); ++number) {
-    const std::string where = "line " + std::to_string(number) + ": ";
-    const std::string trimmed = Trim(line);
-    if (trimmed.empty() || trimmed[0] == '#' || trimmed[0] == ';') continue;
-    if (trimmed[0] == '[') {
-      if (trimmed.back() != ']') return Fail(error, kSyncErrCorruptDatabase, where + "unclosed section header");
-      inHandheld = trimmed == "[Handheld]";
+  const IniDocument document(text);
+  for (std::size_t index = 0; index < document.lines().size(); ++index) {
+    const std::string_view line = document.lines()[index].text;
+    const std::string where = "line " + std::to_string(index + 1) + ": ";
+    const std::string_view trimmed = IniDocument::Trim(line);
+    if (trimmed.empty() || IniDocument::IsComment(trimmed)) continue;
+    if (IniDocument::IsSectionLine(line)) {
+      const IniDocument::SectionLine section = IniDocument::ReadSectionLine(line);
+      if (!section.wellFormed) return Fail(error, kSyncErrCorruptDatabase, where + "unclosed section header");
+      inHandheld = section.name == "Handheld";
       continue;
     }
     if (!inHandheld) continue;
-    const auto equals = trimmed.find('=');
-    if (equals == std::string::npos) return Fail(error, kSyncErrCorruptDatabase, where + "expected Key=Value");
-    const std::string key = Trim(trimmed.substr(0, equals));
-    const std::string value = Trim(trimmed.substr(equals + 1));
+    std::string_view key;
+    std::string_view value;
+    if (!IniDocument::KeyLine(line, &key, &value)) {
+      return Fail(error, kSyncErrCorruptDatabase, where + "expected Key=Value");
+    }
     if (key == "UserName") {
       identity.userName = value;
       sawName = true;
     } else if (key == "UserId") {
-      if (value.empty() || value.size() > 10 || value.find_first_not_of("0123456789") != std::string::npos ||
-          std::stoull(value) > 0xFFFFFFFFull) {
+      const std::string number(value);
+      if (number.empty() || number.size() > 10 || number.find_first_not_of("0123456789") != std::string::npos ||
+          std::stoull(number) > 0xFFFFFFFFull) {
         return Fail(error, kSyncErrCorruptDatabase, where + "UserId must be a number from 0 to 4294967295");
       }
-      identity.userId = static_cast<std::uint32_t>(std::stoull(value));
+      identity.userId = static_cast<std::uint32_t>(std::stoull(number));
     }
     // Other keys belong to later versions or to the user's notes; they are ignored.
   }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "hotsync/pdb/PdbReader.h"
+#include "store/ByteOrder.h"
 
 namespace tallimor {
 namespace {
@@ -553,11 +554,7 @@ Result SyncReadPositionXMap(PositionMapInfo* map) {
   auto* bytes = reinterpret_cast<std::uint8_t*>(map->entries);
   db.ForEachRecord([&](const PdbRecord& record) {
     if (position++ < map->firstPosition || written >= n) return;
-    const std::uint32_t id = record.uniqueId;
-    bytes[4 * written + 0] = static_cast<std::uint8_t>(id >> 24);
-    bytes[4 * written + 1] = static_cast<std::uint8_t>(id >> 16);
-    bytes[4 * written + 2] = static_cast<std::uint8_t>(id >> 8);
-    bytes[4 * written + 3] = static_cast<std::uint8_t>(id);
+    EncodeFixed32BE(bytes + 4 * written, record.uniqueId);
     ++written;
   });
   map->entriesReturned = static_cast<std::uint16_t>(written);

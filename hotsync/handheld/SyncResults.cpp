@@ -1,15 +1,12 @@
 // Meanings of the Sync Manager result codes, one row per code in code order.
 #include "hotsync/handheld/SyncResults.h"
 
+#include "store/CodeMeaning.h"
+
 namespace tallimor {
 namespace {
 
-struct Meaning {
-  Result code;
-  const char* text;
-};
-
-constexpr Meaning kMeanings[] = {
+constexpr CodeMeaning kMeanings[] = {
     {kSyncErrNone, "success"},
     {kSyncErrCommLost, "communications error: the link to the handheld was lost"},
     {kSyncErrNotConnected, "no handheld is connected, or the conduit's connection is not open"},
@@ -32,11 +29,6 @@ constexpr Meaning kMeanings[] = {
 
 }  // namespace
 
-const char* SyncResultMeaning(Result code) {
-  for (const Meaning& m : kMeanings) {
-    if (m.code == code) return m.text;
-  }
-  return "unknown result";
-}
+const char* SyncResultMeaning(Result code) { return FindCodeMeaning(kMeanings, code, "unknown result"); }
 
 }  // namespace tallimor

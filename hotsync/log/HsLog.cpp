@@ -15,16 +15,12 @@
 
 #include "hotsync/log/HotSyncLog.h"
 #include "hotsync/log/LogFormat.h"
+#include "store/CodeMeaning.h"
 
 namespace tallimor {
 namespace {
 
-struct ActivityRow {
-  std::int32_t code;
-  const char* name;
-};
-
-constexpr ActivityRow kActivityNames[] = {
+constexpr CodeMeaning kActivityNames[] = {
     {kActivityText, "text"},
     {kActivityModifiedBoth, "modified on both sides"},
     {kActivityModifiedDeleted, "modified on one side, deleted on the other"},
@@ -76,12 +72,7 @@ void Take(HeaderScan& scan, const LogEntry& entry) {
 
 }  // namespace
 
-const char* ActivityName(std::int32_t activity) {
-  for (const ActivityRow& row : kActivityNames) {
-    if (row.code == activity) return row.name;
-  }
-  return "other";
-}
+const char* ActivityName(std::int32_t activity) { return FindCodeMeaning(kActivityNames, activity, "other"); }
 
 void LogAddEntry(const char* text, std::int32_t activity, std::int32_t reserved) {
   (void)reserved;

@@ -5,6 +5,7 @@
 #include "hotsync/log/LogFormat.h"
 
 #include "store/Cp932Bytes.h"
+#include "text/ShownText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -30,13 +31,6 @@ bool IsTime(std::string_view s) {
     if (expected == '0' ? !IsDigit(s[i]) : s[i] != expected) return false;
   }
   return true;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // The length of text that keeps at most max bytes without splitting a character.
@@ -84,7 +78,6 @@ std::string LogFormat::Now() {
 }
 
 std::string LogFormat::Escape(std::string_view text) {
-  static constexpr char kHex[] = "0123456789abcdef";
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -102,9 +95,7 @@ std::string LogFormat::Escape(std::string_view text) {
     } else if (b == '\t') {
       out += "\\t";
     } else if (b < 0x20 || b == 0x7F || IsCp932LeadByte(b)) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 0x0F];
+      AppendByteEscape(out, b);
     } else {
       out += text[i];
     }
@@ -130,9 +121,9 @@ std::string LogFormat::Unescape(std::string_view line) {
     if (e == '\\' || e == 'n' || e == 'r' || e == 't') {
       out += e == '\\' ? '\\' : e == 'n' ? '\n' : e == 'r' ? '\r' : '\t';
       ++i;
-    } else if (e == 'x' && i + 3 < line.size() && HexValue(line[i + 2]) >= 0 &&
-               HexValue(line[i + 3]) >= 0) {
-      out += static_cast<char>(HexValue(line[i + 2]) * 16 + HexValue(line[i + 3]));
+    } else if (e == 'x' && i + 3 < line.size() && HexDigitValue(line[i + 2]) >= 0 &&
+               HexDigitValue(line[i + 3]) >= 0) {
+      out += static_cast<char>(HexDigitValue(line[i + 2]) * 16 + HexDigitValue(line[i + 3]));
       i += 3;
     } else {
       out += line[i];  // not an escape this writer makes: keep it

@@ -7,9 +7,10 @@
 
 namespace tallimor {
 
-// `cp932` as UTF-8. Control characters, and every byte of text that is not valid code
-// page 932, are written as \xHH, so that nothing printed can act on the terminal and
-// nothing is silently dropped.
+// `cp932` as UTF-8. Control characters, and every byte that is not valid code page
+// 932, are written as \xHH (text/ShownText.h), so that nothing printed can act on the
+// terminal and nothing is silently dropped; the characters around such a byte still
+// show as themselves.
 std::string TerminalText(std::string_view cp932);
 
 }  // namespace tallimor

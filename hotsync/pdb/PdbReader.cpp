@@ -13,16 +13,10 @@
 #include <cstring>
 #include <vector>
 
+#include "store/ByteOrder.h"
+
 namespace tallimor {
 namespace {
-
-std::uint16_t Get16(const std::uint8_t* p) {
-  return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-}
-std::uint32_t Get32(const std::uint8_t* p) {
-  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
-         std::uint32_t(p[3]);
-}
 
 Result Fail(std::string* error, Result code, const std::string& text) {
   if (error) *error = text;
@@ -48,15 +42,15 @@ Result PdbReader::ParseHeader(const std::uint8_t* bytes, std::size_t size, PdbHe
   if (nul == nullptr) return Fail(error, kErrReadHeader, "the database name is not NUL-terminated");
   PdbHeader h;
   h.name.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(nul - bytes));
-  h.attributes = Get16(bytes + 32);
-  h.version = Get16(bytes + 34);
-  h.creationDate = Get32(bytes + 36);
-  h.modificationDate = Get32(bytes + 40);
-  h.backupDate = Get32(bytes + 44);
-  h.modificationNumber = Get32(bytes + 48);
-  h.type = Get32(bytes + 60);
-  h.creator = Get32(bytes + 64);
-  h.uniqueIdSeed = Get32(bytes + 68);
+  h.attributes = DecodeFixed16BE(bytes + 32);
+  h.version = DecodeFixed16BE(bytes + 34);
+  h.creationDate = DecodeFixed32BE(bytes + 36);
+  h.modificationDate = DecodeFixed32BE(bytes + 40);
+  h.backupDate = DecodeFixed32BE(bytes + 44);
+  h.modificationNumber = DecodeFixed32BE(bytes + 48);
+  h.type = DecodeFixed32BE(bytes + 60);
+  h.creator = DecodeFixed32BE(bytes + 64);
+  h.uniqueIdSeed = DecodeFixed32BE(bytes + 68);
   *out = std::move(h);
   return kOk;
 }
@@ -66,10 +60,10 @@ Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* ou
   PdbFile file;
   const Result header = ParseHeader(bytes, size, &file.header, error);
   if (header != kOk) return header;
-  const std::uint32_t appInfoOffset = Get32(bytes + 52);
-  const std::uint32_t sortInfoOffset = Get32(bytes + 56);
-  const std::uint32_t nextRecordList = Get32(bytes + 72);
-  const std::size_t count = Get16(bytes + 76);
+  const std::uint32_t appInfoOffset = DecodeFixed32BE(bytes + 52);
+  const std::uint32_t sortInfoOffset = DecodeFixed32BE(bytes + 56);
+  const std::uint32_t nextRecordList = DecodeFixed32BE(bytes + 72);
+  const std::size_t count = DecodeFixed16BE(bytes + 76);
   if (nextRecordList != 0) {
     return Fail(error, kErrReadHeader, "the record list continues in a second list, which is not supported");
   }
@@ -93,13 +87,13 @@ Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* ou
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* e = bytes + kPdbHeaderSize + i * entrySize;
     if (resources) {
-      file.resources[i].type = Get32(e);
-      file.resources[i].id = Get16(e + 4);
-      blocks.push_back({Get32(e + 6), "resource " + std::to_string(i), kErrReadRecordHeader});
+      file.resources[i].type = DecodeFixed32BE(e);
+      file.resources[i].id = DecodeFixed16BE(e + 4);
+      blocks.push_back({DecodeFixed32BE(e + 6), "resource " + std::to_string(i), kErrReadRecordHeader});
     } else {
       file.records[i].attributes = e[4];
       file.records[i].uniqueId = (std::uint32_t(e[5]) << 16) | (std::uint32_t(e[6]) << 8) | e[7];
-      blocks.push_back({Get32(e), "record " + std::to_string(i), kErrReadRecordHeader});
+      blocks.push_back({DecodeFixed32BE(e), "record " + std::to_string(i), kErrReadRecordHeader});
     }
   }
 

@@ -4,17 +4,10 @@
 #include "hotsync/pdb/PdbWriter.h"
 
 #include "store/AtomicFile.h"
+#include "store/ByteOrder.h"
 
 namespace tallimor {
 namespace {
-
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-  out.push_back(static_cast<std::uint8_t>(v));
-}
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
 
 Result Fail(std::string* error, Result code, const std::string& text) {
   if (error) *error = text;
@@ -82,26 +75,26 @@ Result PdbWriter::Serialize(const PdbFile& file, std::vector<std::uint8_t>* out,
   bytes.reserve(offset);
   bytes.insert(bytes.end(), h.name.begin(), h.name.end());
   bytes.resize(32, 0);
-  Put16(bytes, h.attributes);
-  Put16(bytes, h.version);
-  Put32(bytes, h.creationDate);
-  Put32(bytes, h.modificationDate);
-  Put32(bytes, h.backupDate);
-  Put32(bytes, h.modificationNumber);
-  Put32(bytes, appInfoOffset);
-  Put32(bytes, sortInfoOffset);
-  Put32(bytes, h.type);
-  Put32(bytes, h.creator);
-  Put32(bytes, h.uniqueIdSeed);
-  Put32(bytes, 0);  // no second record list
-  Put16(bytes, static_cast<std::uint16_t>(count));
+  PutFixed16BE(bytes, h.attributes);
+  PutFixed16BE(bytes, h.version);
+  PutFixed32BE(bytes, h.creationDate);
+  PutFixed32BE(bytes, h.modificationDate);
+  PutFixed32BE(bytes, h.backupDate);
+  PutFixed32BE(bytes, h.modificationNumber);
+  PutFixed32BE(bytes, appInfoOffset);
+  PutFixed32BE(bytes, sortInfoOffset);
+  PutFixed32BE(bytes, h.type);
+  PutFixed32BE(bytes, h.creator);
+  PutFixed32BE(bytes, h.uniqueIdSeed);
+  PutFixed32BE(bytes, 0);  // no second record list
+  PutFixed16BE(bytes, static_cast<std::uint16_t>(count));
   for (std::size_t i = 0; i < count; ++i) {
     if (resources) {
-      Put32(bytes, file.resources[i].type);
-      Put16(bytes, file.resources[i].id);
-      Put32(bytes, offsets[i]);
+      PutFixed32BE(bytes, file.resources[i].type);
+      PutFixed16BE(bytes, file.resources[i].id);
+      PutFixed32BE(bytes, offsets[i]);
     } else {
-      Put32(bytes, offsets[i]);
+      PutFixed32BE(bytes, offsets[i]);
       bytes.push_back(file.records[i].attributes);
       const std::uint32_t id = file.records[i].uniqueId;
       bytes.push_back(static_cast<std::uint8_t>(id >> 16));
@@ -109,7 +102,7 @@ Result PdbWriter::Serialize(const PdbFile& file, std::vector<std::uint8_t>* out,
       bytes.push_back(static_cast<std::uint8_t>(id));
     }
   }
-  Put16(bytes, 0);
+  PutFixed16BE(bytes, 0);
   if (file.appInfo) bytes.insert(bytes.end(), file.appInfo->begin(), file.appInfo->end());
   if (file.sortInfo) bytes.insert(bytes.end(), file.sortInfo->begin(), file.sortInfo->end());
   for (std::size_t i = 0; i < count; ++i) {

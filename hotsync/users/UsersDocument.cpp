@@ -13,35 +13,10 @@
 namespace tallimor {
 namespace {
 
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kNoLine = static_cast<std::size_t>(-1);
-
-bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && Blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && Blank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && UsersFile::FoldCase(a) == UsersFile::FoldCase(b);
-}
-
-bool IsComment(std::string_view trimmed) {
-  return !trimmed.empty() && (trimmed.front() == '#' || trimmed.front() == ';');
-}
-
-// Splits a "key = value" line; false for blank lines, comments and lines without '='.
-bool KeyLine(std::string_view text, std::string_view* key, std::string_view* value) {
-  const std::string_view line = Trim(text);
-  const std::size_t equals = line.find('=');
-  if (line.empty() || IsComment(line) || line.front() == '[' || equals == std::string_view::npos) {
-    return false;
-  }
-  *key = Trim(line.substr(0, equals));
-  *value = Trim(line.substr(equals + 1));
-  return true;
 }
 
 bool ParseId(std::string_view text, std::uint32_t* id) {
@@ -95,26 +70,11 @@ Result UsersDocument::Read(std::string_view text, UsersFileFault* fault) {
     *fault = {0, "it is larger than " + std::to_string(UsersFile::kMaxFileSize) + " bytes"};
     return kUsersErrFileTooLarge;
   }
-  if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
-    byteOrderMark_ = true;
-    text.remove_prefix(kByteOrderMark.size());
-  }
   static constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::size_t pos = 0; pos < text.size();) {
-    std::size_t eol = text.find('\n', pos);
-    Line line;
-    if (eol == std::string_view::npos) {
-      eol = text.size();
-    } else {
-      line.ending = "\n";
-    }
-    std::string_view body = text.substr(pos, eol - pos);
-    pos = eol + 1;
-    if (!line.ending.empty() && !body.empty() && body.back() == '\r') {
-      body.remove_suffix(1);
-      line.ending = "\r\n";
-    }
-    const std::size_t number = lines_.size() + 1;
+  ini_ = IniDocument(text);
+  for (std::size_t index = 0; index < ini_.lines().size(); ++index) {
+    const std::string_view body = ini_.lines()[index].text;
+    const std::size_t number = index + 1;
     if (body.size() > kMaxLineBytes) {
       *fault = {number, "it is longer than " + std::to_string(kMaxLineBytes) + " bytes"};
     }
@@ -130,27 +90,17 @@ Result UsersDocument::Read(std::string_view text, UsersFileFault* fault) {
       *this = UsersDocument();
       return kUsersErrBadFile;
     }
-    line.text = std::string(body);
-    lines_.push_back(std::move(line));
   }
   Analyse();
   return kOk;
 }
 
-std::string UsersDocument::Text() const {
-  std::string text = byteOrderMark_ ? std::string(kByteOrderMark) : std::string();
-  for (const Line& line : lines_) text += line.text + line.ending;
-  return text;
-}
+std::string UsersDocument::Text() const { return ini_.Text(); }
 
 void UsersDocument::ReadSectionLine(std::string_view line, Section* section) {
-  const std::size_t close = line.find(']');
-  section->wellFormed = close != std::string_view::npos;
-  std::string_view inner = Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
-  if (close != std::string_view::npos) {
-    const std::string_view after = Trim(line.substr(close + 1));
-    if (!after.empty() && !IsComment(after)) section->wellFormed = false;
-  }
+  const IniDocument::SectionLine read = IniDocument::ReadSectionLine(line);
+  section->wellFormed = read.wellFormed;
+  std::string_view inner = read.name;
   if (EqualsIgnoringCase(inner, kHeaderSection)) {
     section->kind = section->wellFormed ? Kind::kHeader : Kind::kOther;
     return;
@@ -159,7 +109,7 @@ void UsersDocument::ReadSectionLine(std::string_view line, Section* section) {
     section->kind = Kind::kOther;
     return;
   }
-  inner = Trim(inner.substr(4));
+  inner = IniDocument::Trim(inner.substr(4));
   const std::size_t space = inner.find_first_of(" \t");
   const std::string_view token = inner.substr(0, space);
   const bool values = space != std::string_view::npos;
@@ -190,14 +140,13 @@ void UsersDocument::Analyse() {
 
   // The lines before the first section line make a section of their own.
   sections_.push_back(Section{Kind::kPreamble, 0, 0, 0, false, true, {}});
-  for (std::size_t i = 0; i < lines_.size(); ++i) {
-    const std::string_view line = Trim(lines_[i].text);
-    if (line.empty() || line.front() != '[') continue;
+  for (std::size_t i = 0; i < ini_.lines().size(); ++i) {
+    if (!IniDocument::IsSectionLine(ini_.lines()[i].text)) continue;
     sections_.back().end = i;
     sections_.push_back(Section{Kind::kOther, i, i, 0, false, true, {}});
-    ReadSectionLine(line, &sections_.back());
+    ReadSectionLine(ini_.lines()[i].text, &sections_.back());
   }
-  sections_.back().end = lines_.size();
+  sections_.back().end = ini_.lines().size();
 
   std::map<std::uint32_t, Gathered> gathered;  // [User <id>] sections by id
   std::vector<std::uint32_t> order;            // ids in the order of their first section
@@ -221,7 +170,7 @@ void UsersDocument::Analyse() {
     for (std::size_t i = s.first + (s.kind == Kind::kPreamble ? 0 : 1); i < s.end; ++i) {
       std::string_view key;
       std::string_view value;
-      if (!KeyLine(lines_[i].text, &key, &value)) continue;
+      if (!IniDocument::KeyLine(ini_.lines()[i].text, &key, &value)) continue;
       std::uint32_t number = 0;
       if (s.kind == Kind::kHeader && EqualsIgnoringCase(key, kHighestIdKey)) {
         if (ParseId(value, &number)) {
@@ -342,22 +291,22 @@ std::uint32_t UsersDocument::NewId() const {
 
 std::string UsersDocument::LineEnd() const {
   std::size_t crlf = 0;
-  for (const Line& line : lines_) crlf += line.ending == "\r\n";
-  return crlf * 2 > lines_.size() ? "\r\n" : "\n";
+  for (const IniDocument::Line& line : ini_.lines()) crlf += line.ending == "\r\n";
+  return crlf * 2 > ini_.lines().size() ? "\r\n" : "\n";
 }
 
 void UsersDocument::Insert(std::size_t at, const std::vector<std::string>& texts) {
   const std::string ending = LineEnd();
-  if (at == lines_.size() && !lines_.empty() && lines_.back().ending.empty()) {
-    lines_.back().ending = ending;
+  if (at == ini_.lines().size() && !ini_.lines().empty() && ini_.lines().back().ending.empty()) {
+    ini_.lines().back().ending = ending;
   }
-  std::vector<Line> added;
-  for (const std::string& text : texts) added.push_back(Line{text, ending});
-  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
+  std::vector<IniDocument::Line> added;
+  for (const std::string& text : texts) added.push_back(IniDocument::Line{text, ending});
+  ini_.lines().insert(ini_.lines().begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
 }
 
 void UsersDocument::ReplaceValue(std::size_t line, std::string_view value) {
-  std::string& text = lines_[line].text;
+  std::string& text = ini_.lines()[line].text;
   const std::size_t equals = text.find('=');
   const std::size_t start = text.find_first_not_of(" \t", equals + 1);
   const std::size_t last = text.find_last_not_of(" \t");
@@ -373,7 +322,7 @@ std::size_t UsersDocument::LastKeyLine(const Section& section) const {
   for (std::size_t i = section.first + 1; i < section.end; ++i) {
     std::string_view key;
     std::string_view value;
-    if (KeyLine(lines_[i].text, &key, &value)) last = i;
+    if (IniDocument::KeyLine(ini_.lines()[i].text, &key, &value)) last = i;
   }
   return last;
 }
@@ -390,7 +339,9 @@ void UsersDocument::RecordHighestId() {
     for (std::size_t i = s.first + 1; i < s.end; ++i) {
       std::string_view key;
       std::string_view value;
-      if (KeyLine(lines_[i].text, &key, &value) && EqualsIgnoringCase(key, kHighestIdKey)) keyLine = i;
+      if (IniDocument::KeyLine(ini_.lines()[i].text, &key, &value) && EqualsIgnoringCase(key, kHighestIdKey)) {
+        keyLine = i;
+      }
     }
   }
   if (keyLine != kNoLine) {
@@ -401,14 +352,14 @@ void UsersDocument::RecordHighestId() {
     // Before the first section, and before the comments right above it, which
     // belong to that section.
     std::size_t at = sections_[1].first;
-    while (at > 0 && IsComment(Trim(lines_[at - 1].text))) --at;
+    while (at > 0 && IniDocument::IsComment(IniDocument::Trim(ini_.lines()[at - 1].text))) --at;
     Insert(at, {"[" + std::string(kHeaderSection) + "]", line, ""});
   } else {
     std::vector<std::string> texts;
-    if (!lines_.empty() && !Trim(lines_.back().text).empty()) texts.emplace_back();
+    if (!ini_.lines().empty() && !IniDocument::Trim(ini_.lines().back().text).empty()) texts.emplace_back();
     texts.push_back("[" + std::string(kHeaderSection) + "]");
     texts.push_back(line);
-    Insert(lines_.size(), texts);
+    Insert(ini_.lines().size(), texts);
   }
   Analyse();
 }
@@ -435,7 +386,7 @@ Result UsersDocument::SetValue(std::uint32_t id, const UserValue& value) {
     for (std::size_t i = s.first + 1; i < s.end; ++i) {
       std::string_view key;
       std::string_view text;
-      if (KeyLine(lines_[i].text, &key, &text) && UsersFile::Unescape(key) == value.key) keyLine = i;
+      if (IniDocument::KeyLine(ini_.lines()[i].text, &key, &text) && UsersFile::Unescape(key) == value.key) keyLine = i;
     }
   }
   const std::string line = UsersFile::Escape(value.key) + "=" + number;
@@ -454,11 +405,11 @@ Result UsersDocument::SetValue(std::uint32_t id, const UserValue& value) {
 
 void UsersDocument::AddUser(const HotSyncUser& user) {
   std::vector<std::string> texts;
-  if (!lines_.empty() && !Trim(lines_.back().text).empty()) texts.emplace_back();
+  if (!ini_.lines().empty() && !IniDocument::Trim(ini_.lines().back().text).empty()) texts.emplace_back();
   texts.push_back("[User " + std::to_string(user.id) + "]");
   texts.push_back("Name=" + UsersFile::Escape(user.name));
   texts.push_back("Directory=" + UsersFile::Escape(user.directory));
-  Insert(lines_.size(), texts);
+  Insert(ini_.lines().size(), texts);
   Analyse();
   RecordHighestId();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hotsync/users/UsersFile.h"
+#include "store/IniDocument.h"
 #include "store/ResultCodes.h"
 
 namespace tallimor {
@@ -86,10 +87,6 @@ class UsersDocument {
     kValues,    // [User <id> <section>]
     kBadValues, // a values section that cannot be read
   };
-  struct Line {
-    std::string text;    // without its line end
-    std::string ending;  // "\n", "\r\n", or "" for a last line without one
-  };
   struct Section {
     Kind kind = Kind::kOther;
     std::size_t first = 0;   // index of its section line (of the first line for kOther)
@@ -112,8 +109,7 @@ class UsersDocument {
   void Insert(std::size_t at, const std::vector<std::string>& texts);
   std::string LineEnd() const;
 
-  bool byteOrderMark_ = false;
-  std::vector<Line> lines_;
+  IniDocument ini_;  // the lines, kept as read but for the edits
   std::vector<Section> sections_;
   std::vector<HotSyncUser> users_;
   std::vector<UnusableEntry> unusable_;

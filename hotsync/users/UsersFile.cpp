@@ -13,6 +13,7 @@
 #include "store/AtomicFile.h"
 #include "hotsync/users/UsersDocument.h"
 #include "hotsync/users/UsersResults.h"
+#include "text/ShownText.h"
 
 namespace tallimor {
 namespace {
@@ -67,16 +68,13 @@ bool UsersFile::IsValidKey(std::string_view key) {
 }
 
 std::string UsersFile::Escape(std::string_view text) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
   static constexpr std::string_view kSpecial = "\\=[]#;";
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
     const bool edgeSpace = b == ' ' && (i == 0 || i + 1 == text.size());
     if (b < 0x20 || b >= 0x7F || edgeSpace || kSpecial.find(text[i]) != std::string_view::npos) {
-      out += "\\x";
-      out += kHex[b >> 4];
-      out += kHex[b & 0x0F];
+      AppendByteEscape(out, b);
     } else {
       out += text[i];
     }
@@ -85,12 +83,7 @@ std::string UsersFile::Escape(std::string_view text) {
 }
 
 std::string UsersFile::Unescape(std::string_view text) {
-  auto hex = [](char c) {
-    return c >= '0' && c <= '9' ? c - '0'
-           : c >= 'a' && c <= 'f' ? c - 'a' + 10
-           : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                  : -1;
-  };
+  const auto hex = HexDigitValue;
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x' && hex(text[i + 2]) >= 0 &&

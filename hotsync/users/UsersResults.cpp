@@ -5,15 +5,12 @@
 
 #include <utility>
 
+#include "store/CodeMeaning.h"
+
 namespace tallimor {
 namespace {
 
-struct Meaning {
-  Result code;
-  const char* text;
-};
-
-constexpr Meaning kMeanings[] = {
+constexpr CodeMeaning kMeanings[] = {
     {kUsersErrUnknownUser, "there is no HotSync user with that id"},
     {kUsersErrBadIndex, "there is no HotSync user at that index"},
     {kUsersErrBadName, "a HotSync user name must be 1 to 63 bytes without control characters"},
@@ -49,10 +46,7 @@ void SetUsersResultDetail(Result result, std::string detail) {
 }
 
 const char* UsersResultMeaning(Result result) {
-  const char* text = ResultMeaning(result);
-  for (const Meaning& m : kMeanings) {
-    if (m.code == result) text = m.text;
-  }
+  const char* text = FindCodeMeaning(kMeanings, result, ResultMeaning(result));
   Detail& detail = LastDetail();
   if (result == kOk || detail.code != result) return text;
   detail.shown = std::string(text) + ": " + detail.text;

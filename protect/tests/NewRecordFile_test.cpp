@@ -16,6 +16,7 @@
 
 #include "protect/StoredMemo.h"
 #include "protect/UserStore.h"
+#include "store/ByteOrder.h"
 #include "protect/tests/ProtectedFileWriter.h"
 #include "tests/support/TempDir.h"
 #include "store/tests/FaultInjectingFileSystem.h"
@@ -28,13 +29,6 @@ using testing::OpenSslMd5;
 using testing::PlainMemo;
 using testing::ReadBytes;
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint32_t>(b[at] | b[at + 1] << 8 | b[at + 2] << 16 |
-                                    static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-std::uint16_t Le16(const std::vector<std::uint8_t>& b, std::size_t at) {
-  return static_cast<std::uint16_t>(b[at] | b[at + 1] << 8);
-}
 std::uint32_t PalmNow() { return static_cast<std::uint32_t>(std::time(nullptr) + 2082844800LL); }
 
 class NewMemoDatabaseTest : public ::testing::Test {
@@ -83,38 +77,38 @@ TEST_F(NewMemoDatabaseTest, TheFileCarriesTheHandheldDatabasesIdentityUnfiledAnd
   ASSERT_GT(b.size(), 84u + 56u + 297u + 40u);
 
   // Header.
-  EXPECT_EQ(Le32(b, 0), 84u);
-  EXPECT_EQ(Le16(b, 4), 1u);  // version 1, as the conduit writes it from the handheld
+  EXPECT_EQ(DecodeFixed32LE(b.data() + 0), 84u);
+  EXPECT_EQ(DecodeFixed16LE(b.data() + 4), 1u);  // version 1, as the conduit writes it from the handheld
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[6]), 32), std::string("TallimorDB") + std::string(22, '\0'));
-  EXPECT_EQ(Le32(b, 40), 0u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + 40), 0u);
   // Creator 'Tlmr' and type 'DATA' as 32-bit values with the first letter most
   // significant, stored little-endian like every field.
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[44]), 4), "rmlT");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[48]), 4), "ATAD");
-  EXPECT_EQ(Le16(b, 52), 0x0008u);  // backed up, as the handheld makes it
-  const std::uint32_t modified = Le32(b, 56), created = Le32(b, 64);
+  EXPECT_EQ(DecodeFixed16LE(b.data() + 52), 0x0008u);  // backed up, as the handheld makes it
+  const std::uint32_t modified = DecodeFixed32LE(b.data() + 56), created = DecodeFixed32LE(b.data() + 64);
   EXPECT_GE(created, before);
   EXPECT_LE(created, after);
   EXPECT_EQ(modified, created);
-  EXPECT_EQ(Le32(b, 68), 0u);  // never backed up
-  EXPECT_EQ(Le32(b, 72), 1u);
-  EXPECT_EQ(Le32(b, 76), 56u + 297u);
-  EXPECT_EQ(Le32(b, 80), 0u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + 68), 0u);  // never backed up
+  EXPECT_EQ(DecodeFixed32LE(b.data() + 72), 1u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + 76), 56u + 297u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + 80), 0u);
 
   // App info block: named after the database, exactly as large as its data.
   const std::size_t block = 84;
-  EXPECT_EQ(Le32(b, block), 56u + 297u);
-  EXPECT_EQ(Le16(b, block + 4), 4098u);
-  EXPECT_EQ(Le32(b, block + 8), 56u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + block), 56u + 297u);
+  EXPECT_EQ(DecodeFixed16LE(b.data() + block + 4), 4098u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + block + 8), 56u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[block + 12])), "TallimorDB");
-  EXPECT_EQ(Le32(b, block + 44), 297u);
-  EXPECT_EQ(Le32(b, block + 48), 297u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + block + 44), 297u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + block + 48), 297u);
   const std::vector<std::uint8_t> appData(b.begin() + block + 56, b.begin() + block + 56 + 297);
   EXPECT_EQ(appData, ExpectedAppData("typed-pw"));
 
   // The memo, new and enciphered with the typed password.
   const std::size_t record = block + 56 + 297;
-  EXPECT_EQ(Le32(b, record + 16), 0u);
+  EXPECT_EQ(DecodeFixed32LE(b.data() + record + 16), 0u);
   EXPECT_EQ(b[record + 24], 0x08);
   const std::vector<std::uint8_t> stored(b.begin() + record + 40, b.end());
   EXPECT_EQ(OpenSslBlowfish("typed-pw", stored, true), PlainMemo("first memo"));

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "store/ByteOrder.h"
+
 namespace tallimor::testing {
 
 struct MemoSpec {
@@ -35,15 +37,6 @@ struct ProtectedFileSpec {
   // Category names by index (an empty name leaves the index free); index i gets id i.
   std::vector<std::string> categories = {"Unfiled", "Business"};
 };
-
-inline void PutLe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-inline void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
 
 inline void PutZeros(std::vector<std::uint8_t>& out, std::size_t n) { out.insert(out.end(), n, 0); }
 
@@ -110,49 +103,49 @@ inline std::vector<std::uint8_t> ProtectedFileBytes(const ProtectedFileSpec& spe
   const std::uint32_t appBlockLength = 56 + static_cast<std::uint32_t>(appData.size());
   std::vector<std::uint8_t> out;
   // Header.
-  PutLe32(out, 84);
-  PutLe16(out, 1);
+  PutFixed32LE(out, 84);
+  PutFixed16LE(out, 1);
   char name[32] = "TallimorDB";
   out.insert(out.end(), name, name + 32);
-  PutLe16(out, 0);
-  PutLe32(out, 1);                                  // database version
-  PutLe32(out, ('T' << 24) | ('l' << 16) | ('m' << 8) | 'r');  // creator
-  PutLe32(out, ('D' << 24) | ('A' << 16) | ('T' << 8) | 'A');  // type
-  PutLe16(out, 0x0008);                             // attribute flags
-  PutLe16(out, 0);
-  PutLe32(out, 3'800'000'000u);                     // modification date
-  PutLe32(out, 7);                                  // modification number
-  PutLe32(out, 3'700'000'000u);                     // creation date
-  PutLe32(out, 0);                                  // backup date
-  PutLe32(out, static_cast<std::uint32_t>(spec.memos.size()));
-  PutLe32(out, appBlockLength);
-  PutLe32(out, 0);                                  // no sort info
+  PutFixed16LE(out, 0);
+  PutFixed32LE(out, 1);                                  // database version
+  PutFixed32LE(out, ('T' << 24) | ('l' << 16) | ('m' << 8) | 'r');  // creator
+  PutFixed32LE(out, ('D' << 24) | ('A' << 16) | ('T' << 8) | 'A');  // type
+  PutFixed16LE(out, 0x0008);                             // attribute flags
+  PutFixed16LE(out, 0);
+  PutFixed32LE(out, 3'800'000'000u);                     // modification date
+  PutFixed32LE(out, 7);                                  // modification number
+  PutFixed32LE(out, 3'700'000'000u);                     // creation date
+  PutFixed32LE(out, 0);                                  // backup date
+  PutFixed32LE(out, static_cast<std::uint32_t>(spec.memos.size()));
+  PutFixed32LE(out, appBlockLength);
+  PutFixed32LE(out, 0);                                  // no sort info
   // App info block.
-  PutLe32(out, appBlockLength);
-  PutLe16(out, 4098);
-  PutLe16(out, 0);
-  PutLe32(out, 56);
+  PutFixed32LE(out, appBlockLength);
+  PutFixed16LE(out, 4098);
+  PutFixed16LE(out, 0);
+  PutFixed32LE(out, 56);
   char blockName[32] = "TallimorDB";
   out.insert(out.end(), blockName, blockName + 32);
-  PutLe32(out, static_cast<std::uint32_t>(appData.size()));  // capacity
-  PutLe32(out, static_cast<std::uint32_t>(appData.size()));  // used
-  PutLe32(out, 0x12345678);                                  // reserved word, carried
+  PutFixed32LE(out, static_cast<std::uint32_t>(appData.size()));  // capacity
+  PutFixed32LE(out, static_cast<std::uint32_t>(appData.size()));  // used
+  PutFixed32LE(out, 0x12345678);                                  // reserved word, carried
   out.insert(out.end(), appData.begin(), appData.end());
   // Record images.
   for (const MemoSpec& memo : spec.memos) {
     const std::vector<std::uint8_t> stored =
         spec.password != nullptr && spec.encipher ? OpenSslBlowfish(spec.password, memo.plain) : memo.plain;
-    PutLe32(out, 40 + static_cast<std::uint32_t>(stored.size()));
-    PutLe32(out, 4098);
-    PutLe32(out, 40);
-    PutLe32(out, 0);
-    PutLe32(out, memo.id);
-    PutLe32(out, 0);
-    PutLe16(out, memo.storedFlags);
-    PutLe16(out, 0);
-    PutLe32(out, memo.category);
-    PutLe32(out, 0);
-    PutLe32(out, static_cast<std::uint32_t>(stored.size()));
+    PutFixed32LE(out, 40 + static_cast<std::uint32_t>(stored.size()));
+    PutFixed32LE(out, 4098);
+    PutFixed32LE(out, 40);
+    PutFixed32LE(out, 0);
+    PutFixed32LE(out, memo.id);
+    PutFixed32LE(out, 0);
+    PutFixed16LE(out, memo.storedFlags);
+    PutFixed16LE(out, 0);
+    PutFixed32LE(out, memo.category);
+    PutFixed32LE(out, 0);
+    PutFixed32LE(out, static_cast<std::uint32_t>(stored.size()));
     out.insert(out.end(), stored.begin(), stored.end());
   }
   return out;

@@ -15,6 +15,7 @@
 
 #include "protect/StoredMemo.h"
 #include "protect/tests/ProtectedFileWriter.h"
+#include "store/ByteOrder.h"
 #include "tests/support/TempDir.h"
 
 namespace tallimor {
@@ -104,19 +105,15 @@ struct FirstImage {
 FirstImage ReadFirstImage(const std::string& path) {
   const std::vector<std::uint8_t> bytes = ReadBytes(path);
   FirstImage image;
-  auto le32 = [&](std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                      static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-  };
   if (bytes.size() < 84 + 40) return image;
-  image.recordCount = le32(72);
-  image.appInfoLength = le32(76);
+  image.recordCount = DecodeFixed32LE(bytes.data() + 72);
+  image.appInfoLength = DecodeFixed32LE(bytes.data() + 76);
   const std::size_t record = 84 + image.appInfoLength;
   if (bytes.size() < record + 40) return image;
   // Record image: length at 0, id at 16, stored flags at 24, the data after 40 bytes.
-  image.id = le32(record + 16);
+  image.id = DecodeFixed32LE(bytes.data() + record + 16);
   image.flags = bytes[record + 24];
-  const std::uint32_t length = le32(record) - 40;
+  const std::uint32_t length = DecodeFixed32LE(bytes.data() + record) - 40;
   if (record + 40 + length <= bytes.size()) {
     image.data.assign(bytes.begin() + record + 40, bytes.begin() + record + 40 + length);
   }

@@ -147,7 +147,7 @@ TEST_F(RecordFileLoad, EmptyFileIsAnEmptyDatabase) {
   file.SetDirty(true);
   ASSERT_EQ(file.Save(), kOk);
   Bytes expected;
-  Le32(expected, 84);
+  PutFixed32LE(expected, 84);
   expected.resize(84, 0);
   EXPECT_EQ(ReadFileBytes(path_), expected);
 

@@ -10,18 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "store/ByteOrder.h"
+
 namespace tallimor::testing {
 
 using Bytes = std::vector<std::uint8_t>;
-
-inline void Le16(Bytes& b, std::uint32_t v) {
-  b.push_back(static_cast<std::uint8_t>(v));
-  b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-inline void Le32(Bytes& b, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
 
 inline void Text(Bytes& b, const std::string& text, std::size_t width) {
   for (std::size_t i = 0; i < width; ++i) b.push_back(i < text.size() ? static_cast<std::uint8_t>(text[i]) : 0);
@@ -48,22 +41,22 @@ struct HeaderFields {
 inline Bytes Header(const HeaderFields& h, std::int32_t records, std::uint32_t appInfoLength,
                     std::uint32_t sortInfoLength) {
   Bytes b;
-  Le32(b, 84);
-  Le16(b, h.version);
+  PutFixed32LE(b, 84);
+  PutFixed16LE(b, h.version);
   Text(b, h.name, 32);
-  Le16(b, 0);
-  Le32(b, h.dbVersion);
-  Le32(b, h.creator);
-  Le32(b, h.type);
-  Le16(b, h.flags);
-  Le16(b, 0);
-  Le32(b, h.modDate);
-  Le32(b, h.modNumber);
-  Le32(b, h.createDate);
-  Le32(b, h.backupDate);
-  Le32(b, static_cast<std::uint32_t>(records));
-  Le32(b, appInfoLength);
-  Le32(b, sortInfoLength);
+  PutFixed16LE(b, 0);
+  PutFixed32LE(b, h.dbVersion);
+  PutFixed32LE(b, h.creator);
+  PutFixed32LE(b, h.type);
+  PutFixed16LE(b, h.flags);
+  PutFixed16LE(b, 0);
+  PutFixed32LE(b, h.modDate);
+  PutFixed32LE(b, h.modNumber);
+  PutFixed32LE(b, h.createDate);
+  PutFixed32LE(b, h.backupDate);
+  PutFixed32LE(b, static_cast<std::uint32_t>(records));
+  PutFixed32LE(b, appInfoLength);
+  PutFixed32LE(b, sortInfoLength);
   return b;
 }
 
@@ -71,14 +64,14 @@ inline Bytes Header(const HeaderFields& h, std::int32_t records, std::uint32_t a
 inline Bytes InfoBlockBytes(const std::string& name, std::uint32_t capacity, const Bytes& data,
                             std::uint32_t used, std::uint32_t reserved = 0) {
   Bytes b;
-  Le32(b, 56 + capacity);
-  Le16(b, 4098);
-  Le16(b, 0);
-  Le32(b, 56);
+  PutFixed32LE(b, 56 + capacity);
+  PutFixed16LE(b, 4098);
+  PutFixed16LE(b, 0);
+  PutFixed32LE(b, 56);
   Text(b, name, 32);
-  Le32(b, capacity);
-  Le32(b, used);
-  Le32(b, reserved);
+  PutFixed32LE(b, capacity);
+  PutFixed32LE(b, used);
+  PutFixed32LE(b, reserved);
   for (std::uint32_t i = 0; i < capacity; ++i) b.push_back(i < data.size() ? data[i] : 0);
   return b;
 }
@@ -101,17 +94,17 @@ inline Bytes CategoryTableBytes(const std::vector<std::string>& names, const std
 inline Bytes RecordImageBytes(std::uint32_t id, std::uint16_t storedFlags, std::uint32_t category,
                               const std::string& data) {
   Bytes b;
-  Le32(b, 40 + static_cast<std::uint32_t>(data.size()));
-  Le32(b, 4098);
-  Le32(b, 40);
-  Le32(b, 0);
-  Le32(b, id);
-  Le32(b, 0);
-  Le16(b, storedFlags);
-  Le16(b, 0);
-  Le32(b, category);
-  Le32(b, 0);
-  Le32(b, static_cast<std::uint32_t>(data.size()));
+  PutFixed32LE(b, 40 + static_cast<std::uint32_t>(data.size()));
+  PutFixed32LE(b, 4098);
+  PutFixed32LE(b, 40);
+  PutFixed32LE(b, 0);
+  PutFixed32LE(b, id);
+  PutFixed32LE(b, 0);
+  PutFixed16LE(b, storedFlags);
+  PutFixed16LE(b, 0);
+  PutFixed32LE(b, category);
+  PutFixed32LE(b, 0);
+  PutFixed32LE(b, static_cast<std::uint32_t>(data.size()));
   b.insert(b.end(), data.begin(), data.end());
   return b;
 }

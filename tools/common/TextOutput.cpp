@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "exchange/ExchangeMemo.h"
+#include "text/ShownText.h"
 
 namespace tallimor {
 namespace {
@@ -11,8 +11,6 @@ namespace {
 constexpr char kMemoLineStart[] = "      | ";
 
 }  // namespace
-
-std::string DisplayUtf8(std::string_view cp932, bool* lossy) { return Utf8FromCp932Lossy(cp932, lossy); }
 
 std::string JsonUtf8(std::string_view utf8) {
   std::string text = "\"";
@@ -40,9 +38,7 @@ void WriteMemoLines(std::string_view utf8, std::ostream& out) {
       out << line << "\n";
       line = kMemoLineStart;
     } else if ((c < 0x20 && c != '\t') || c == 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      line += escaped;
+      AppendByteEscape(line, c);
     } else {
       line.push_back(ch);
     }

@@ -8,7 +8,9 @@
 #include <ctime>
 #include <string>
 
+#include "store/ByteOrder.h"
 #include "store/Cp932Bytes.h"
+#include "text/ShownText.h"
 #include "tools/common/TextOutput.h"
 
 namespace tallimor {
@@ -47,7 +49,7 @@ std::string JsonString(const char* bytes, std::size_t n) {
   return text + "\"";
 }
 
-// Printable text for the listing: printable ASCII as is, other bytes as \xNN. Both
+// Printable text for the listing: printable ASCII as is, other bytes as \xHH. Both
 // bytes of a code page 932 double-byte character are escaped, so that a trail byte
 // in the ASCII range does not read as a letter.
 std::string Printable(const char* bytes, std::size_t n) {
@@ -58,9 +60,7 @@ std::string Printable(const char* bytes, std::size_t n) {
     if (!trail && c >= 0x20 && c < 0x7F && c != '\\') {
       text.push_back(static_cast<char>(c));
     } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02x", c);
-      text += escaped;
+      AppendByteEscape(text, c);
     }
     trail = !trail && IsCp932LeadByte(c);
   }
@@ -69,9 +69,9 @@ std::string Printable(const char* bytes, std::size_t n) {
 
 // The four characters of a creator or type value, most significant byte first.
 std::string FourChars(std::uint32_t value) {
-  const char chars[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
-                         static_cast<char>(value >> 8), static_cast<char>(value)};
-  return std::string(chars, 4);
+  std::uint8_t chars[4];
+  EncodeFixed32BE(chars, value);
+  return std::string(reinterpret_cast<const char*>(chars), 4);
 }
 
 std::string HeaderName(const RecordFileHeader& header) {

@@ -130,7 +130,7 @@ int ShowMemoTexts(const std::string& file, tallimor::MemoFile& dumped) {
   }
   if (undecodable > 0) {
     std::cerr << kProgram << ": note: " << undecodable
-              << " memo(s) hold bytes that are not code page 932 text; they show as U+FFFD\n";
+              << " memo(s) hold bytes that are not code page 932 text; each such byte shows as \\xHH\n";
   }
   return kExitOk;
 }

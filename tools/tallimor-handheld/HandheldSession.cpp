@@ -15,6 +15,7 @@
 #include "hotsync/handheld/HandheldDatabase.h"
 #include "cli/ArgumentText.h"
 #include "cli/CommandHelp.h"
+#include "text/ShownText.h"
 #include "tools/common/PasswordPrompt.h"
 #include "tools/common/TextOutput.h"
 #include "tools/tallimor-handheld/NumberArgument.h"
@@ -213,24 +214,23 @@ bool HandheldSession::CategoryIndex(const std::string& text, int* index, int* st
 
 std::string HandheldSession::MemoUtf8(const PdbRecord& record, std::size_t* undecodable) const {
   std::string cp932 = memo_->MemoText(record);
-  bool lossy = false;
-  std::string utf8 = DisplayUtf8(cp932, &lossy);
+  std::size_t bytes = 0;
+  std::string utf8 = ShowCp932AsUtf8(cp932, ControlCharacters::kKeep, &bytes);
   WipeSecret(cp932);
-  if (lossy) ++*undecodable;
+  if (bytes > 0) ++*undecodable;
   return utf8;
 }
 
 void HandheldSession::NoteUndecodable(std::size_t undecodable) {
   if (undecodable > 0) {
-    Note(std::to_string(undecodable) + " memo(s) hold bytes that are not code page 932 text; they show as U+FFFD");
+    Note(std::to_string(undecodable) + " memo(s) hold bytes that are not code page 932 text; each such byte shows as \\xHH");
   }
 }
 
 std::string HandheldSession::CategoryName(const CPCategoryTable& categories, int index) {
   const CPCategory* category = categories.At(index);
   if (category == nullptr || category->Name() == nullptr) return "";
-  bool lossy = false;
-  return DisplayUtf8(category->Name(), &lossy);
+  return ShowCp932AsUtf8(category->Name());
 }
 
 }  // namespace tallimor

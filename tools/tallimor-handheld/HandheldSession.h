@@ -82,7 +82,7 @@ class HandheldSession {
 
   // A memo's text as UTF-8 for display; counts memos that are not code page 932 text.
   std::string MemoUtf8(const PdbRecord& record, std::size_t* undecodable) const;
-  // Notes how many memos showed U+FFFD.
+  // Notes how many memos showed bytes that do not decode.
   void NoteUndecodable(std::size_t undecodable);
   // The name of a category as UTF-8 ("" when there is none at that index).
   static std::string CategoryName(const CPCategoryTable& categories, int index);

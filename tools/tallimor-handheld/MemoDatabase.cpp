@@ -8,6 +8,7 @@
 #include "crypto/CMD5.h"
 #include "protect/StoredMemo.h"
 #include "hotsync/handheld/SyncManager.h"
+#include "store/ByteOrder.h"
 #include "store/Cp932Bytes.h"
 
 namespace tallimor {
@@ -101,8 +102,7 @@ void MemoDatabase::WriteCategoryTable() {
   categories_.Store(block.data(), size);
   // The table's own store leaves the renamed flags and the last id to its owner.
   const std::uint16_t renamed = categories_.ChangedWord();
-  block[0] = static_cast<std::uint8_t>(renamed >> 8);
-  block[1] = static_cast<std::uint8_t>(renamed & 0xFF);
+  EncodeFixed16BE(block.data(), renamed);
   block[kCategoryTableLastIdOffset] = lastCategoryId_;
   db_->SetAppInfo(std::move(block));
   db_->mutableHeader().attributes |= kPdbAttrAppInfoDirty;

@@ -107,7 +107,7 @@ TEST_F(DumpProgram, DamagedFileShowsWhatWasReadAndFails) {
   EXPECT_NE(text.out.find("Records (2)"), std::string::npos);
   EXPECT_NE(text.out.find("id 7  category 2  status 0x4 modified  private  8 bytes"), std::string::npos)
       << text.out;
-  EXPECT_NE(text.out.find("id 130  \"\\x8e\\x64\\x8e\\x96\"  changed"), std::string::npos) << text.out;
+  EXPECT_NE(text.out.find("id 130  \"\\x8E\\x64\\x8E\\x96\"  changed"), std::string::npos) << text.out;
 }
 
 TEST_F(DumpProgram, UnreadableHeaderGivesNullHeader) {

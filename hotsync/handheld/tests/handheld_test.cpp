@@ -76,6 +76,18 @@ TEST(HandheldIdentityFile, ParsesCommentsSectionsAndSpaces) {
   EXPECT_EQ(identity.userId, 4294967295u);
 }
 
+TEST(HandheldIdentityFile, ReadsSectionLinesAsTheUsersFileDoes) {
+  HandheldIdentity identity;
+  std::string error;
+  // A byte order mark an editor put in front, and a comment after the section line.
+  ASSERT_EQ(Handheld::ParseIdentity("\xEF\xBB\xBF[Handheld] ; the device\nUserName=a\n", &identity, &error),
+            kSyncErrNone)
+      << error;
+  EXPECT_EQ(identity.userName, "a");
+  EXPECT_EQ(Handheld::ParseIdentity("[Handheld] junk\nUserName=a\n", &identity, &error), kSyncErrCorruptDatabase);
+  EXPECT_NE(error.find("line 1"), std::string::npos) << error;
+}
+
 TEST(HandheldIdentityFile, RefusesDamagedFilesNamingTheLine) {
   HandheldIdentity identity;
   std::string error;

@@ -43,7 +43,7 @@ TEST(LogFormatEntry, DoubleByteCharacterWithBackslashTrailIsStoredAsIs) {
 TEST(LogFormatEntry, ControlBytesAndLoneLeadBytesAreEscaped) {
   const std::string text = std::string("a\nb\rc\td\x01\x7f") + "\x83\n" + "\x81";
   const std::string line = LogFormat::EntryLine(kTime, -1, text);
-  EXPECT_EQ(line, std::string(kTime) + "  -1 a\\nb\\rc\\td\\x01\\x7f\\x83\\n\\x81\n");
+  EXPECT_EQ(line, std::string(kTime) + "  -1 a\\nb\\rc\\td\\x01\\x7F\\x83\\n\\x81\n");
   EXPECT_EQ(Parsed(line).text, text);
 }
 

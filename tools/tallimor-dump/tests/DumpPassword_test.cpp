@@ -111,5 +111,27 @@ TEST_F(DumpPassword, ListingShowsMemoLinesAndUnprotectedFilesShowTheirMemos) {
   EXPECT_NE(run.err.find("no password"), std::string::npos) << run.err;
 }
 
+TEST_F(DumpPassword, BytesThatAreNoTextShowByValueAndAreCounted) {
+  ProtectedFileSpec spec;
+  spec.password = nullptr;
+  // 0x80 is no character, 0x81 before a control byte is a lead byte without its
+  // trail byte; the characters around them still show, and so does the control byte
+  // in the listing, by value.
+  spec.memos.push_back({1, 0, 0, PlainMemo("a\x80\x93\xfa\x81\x01z")});
+  spec.memos.push_back({2, 0, 0, PlainMemo("clean")});
+  ASSERT_TRUE(WriteBytes(dir_ + "/record.dat", ProtectedFileBytes(spec)));
+
+  const DumpRun run = Dump("--password", "anything\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("      | a\\x80\xe6\x97\xa5\\x81\\x01z\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("1 memo(s) hold bytes that are not code page 932 text; each such byte shows as \\xHH"),
+            std::string::npos)
+      << run.err;
+
+  const DumpRun json = Dump("--json --password", "anything\n");
+  ASSERT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("\"text\": \"a\\\\x80\xe6\x97\xa5\\\\x81\\u0001z\""), std::string::npos) << json.out;
+}
+
 }  // namespace
 }  // namespace tallimor
