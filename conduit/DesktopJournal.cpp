@@ -40,17 +40,14 @@ bool DesktopJournal::Exists() const {
 
 Result DesktopJournal::ReadMark(const std::string& path, std::uint32_t* mark) {
   if (mark == nullptr) return kErrNullArgument;
-  // Non-blocking, so that a FIFO put in a file's place cannot hold the HotSync up.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // A FIFO put in a file's place is refused, so that it cannot hold the HotSync up.
+  const int fd = FileSystem::Default()->OpenRegular(path);
   if (fd < 0) return kErrOpenFailed;
-  struct stat st {};
   std::uint8_t header[kRecordFileHeaderSize];
   ssize_t got = -1;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    do {
-      got = ::pread(fd, header, sizeof header, 0);
-    } while (got < 0 && errno == EINTR);
-  }
+  do {
+    got = ::pread(fd, header, sizeof header, 0);
+  } while (got < 0 && errno == EINTR);
   ::close(fd);
   if (got != static_cast<ssize_t>(sizeof header)) return kErrReadHeader;
   *mark = DecodeFixed32LE(header + kBackupDateAt);

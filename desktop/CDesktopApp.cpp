@@ -38,6 +38,7 @@
 #include "notifier/RuntimeDirectory.h"
 #include "notifier/WindowMessageClient.h"
 #include "notifier/WindowMessageResult.h"
+#include "store/FileSystem.h"
 
 // The program's images and icons live in a static library, whose resources are not
 // registered by themselves.
@@ -125,9 +126,10 @@ Result CDesktopApp::AcquireInstanceLock() {
   if (located != kOk) return located;
   // The lock is an flock on the file, so it goes with the process: a crashed instance
   // leaves the file behind but never blocks the next start.
-  int fd = ::open(path.data(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  FileSystem* files = FileSystem::Default();
+  int fd = files->OpenForLocking(path.data());
   if (fd < 0) return kWmSystemError;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (files->Lock(fd, LOCK_EX | LOCK_NB) != 0) {
     int error = errno;
     ::close(fd);
     return error == EWOULDBLOCK ? kWmAlreadyRunning : kWmSystemError;

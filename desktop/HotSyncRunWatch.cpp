@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "hotsync/users/UserData.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -35,7 +36,7 @@ bool HotSyncRunWatch::Watch(const std::string& lockPath) {
   Stop();
   if (lockPath.empty()) return false;
   // Read-only and never created: the watch must not make a file the HotSync owns.
-  const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = FileSystem::Default()->OpenRegular(lockPath, O_NOFOLLOW);
   if (fd < 0) return false;
   if (!Held(fd)) {
     ::close(fd);
@@ -58,8 +59,8 @@ void HotSyncRunWatch::Stop() {
 
 bool HotSyncRunWatch::Held(int fd) {
   for (;;) {
-    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) {
-      ::flock(fd, LOCK_UN);
+    if (FileSystem::Default()->Lock(fd, LOCK_SH | LOCK_NB) == 0) {
+      FileSystem::Default()->Lock(fd, LOCK_UN);
       return false;
     }
     if (errno != EINTR) return errno == EWOULDBLOCK;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "store/FileDirectory.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -60,14 +61,10 @@ Result UserDataLock::Acquire(const std::string& dataPath, pid_t* holder) {
   Release();
   const std::string path = LockPathFor(dataPath);
   MakeDirectories(DirectoryOf(path));
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+  FileSystem* files = FileSystem::Default();
+  const int fd = files->OpenForLocking(path);
   if (fd < 0) return kOk;  // nowhere to keep a lock: nothing to guard with
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return kOk;
-  }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (files->Lock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
     if (error == EWOULDBLOCK) {
       if (holder != nullptr) *holder = ReadHolder(fd);

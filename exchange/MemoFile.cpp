@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "hotsync/pdb/PdbReader.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -142,15 +143,9 @@ ExchangeMemo MemoFileExchangeMemo(const MemoFile& file, std::size_t i, bool* los
 }
 
 Result ReadMemoFile(const std::string& path, MemoFile& out) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  const int fd = FileSystem::Default()->OpenRegular(path);
   if (fd < 0) {
-    out.openError = std::strerror(errno);
-    return kErrOpenFailed;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    out.openError = "not a regular file";
-    ::close(fd);
+    out.openError = OpenFault(errno);
     return kErrOpenFailed;
   }
   const bool recordFile = !LooksLikePalmDatabase(path, fd);

@@ -232,4 +232,8 @@ std::size_t FileSystem::RemoveLeftTemporaries(const std::string& path, const std
   return removed;
 }
 
+std::string OpenFault(int err) {
+  return err == EINVAL ? "not a regular file" : std::strerror(err);
+}
+
 }  // namespace tallimor

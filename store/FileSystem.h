@@ -126,4 +126,8 @@ class FileSystem {
   std::size_t RemoveLeftTemporaries(const std::string& path, const std::string& separator);
 };
 
+// What a failed open of OpenRegular, OpenForAppend or OpenForLocking means, for a
+// message: "not a regular file" for what they refuse, else the system's text.
+std::string OpenFault(int err);
+
 }  // namespace tallimor

@@ -12,6 +12,7 @@
 
 #include "exchange/MemoFile.h"
 #include "store/tests/RecordFileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -20,12 +21,8 @@ using namespace tallimor::testing;  // NOLINT: the record file byte builders
 
 class ArchiveBesideRecordFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = ::testing::TempDir() + "memo-file-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  TempDir temp_{"memo-file"};  // removed after the test
+  const std::string dir_ = temp_.path();
 
   // record.dat with these categories (index order; "" unused) and no records.
   void WriteRecordDat(const std::vector<std::string>& names) {
@@ -53,7 +50,6 @@ class ArchiveBesideRecordFile : public ::testing::Test {
     for (std::size_t i = 0; i < file.records.size(); ++i) names.push_back(MemoFileExchangeMemo(file, i, &lossy).category);
     return names;
   }
-  std::string dir_;
 };
 
 TEST_F(ArchiveBesideRecordFile, MemosTakeTheCategoryTheFileIsNamedFor) {

@@ -128,17 +128,12 @@ Result Handheld::Create(const std::string& directory, const HandheldIdentity& id
 Result Handheld::Open(const std::string& directory, std::unique_ptr<Handheld>* out, std::string* error) {
   if (out == nullptr || directory.empty()) return Fail(error, kSyncErrBadArgument, "no directory given");
   const std::string path = directory + "/" + kIdentityFileName;
-  // Without blocking: a named pipe in the file's place must not hold the program.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  // A named pipe in the file's place must not hold the program.
+  const int fd = FileSystem::Default()->OpenRegular(path);
   if (fd < 0 && errno == ENOENT) {
     return Fail(error, kSyncErrNotFound, directory + " is not an emulated handheld: it has no " + kIdentityFileName);
   }
-  if (fd < 0) return Fail(error, kSyncErrStorage, path + ": " + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return Fail(error, kSyncErrStorage, path + ": not a regular file");
-  }
+  if (fd < 0) return Fail(error, kSyncErrStorage, path + ": " + OpenFault(errno));
   std::string text;
   char buffer[4096];
   for (;;) {

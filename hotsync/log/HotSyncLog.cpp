@@ -70,11 +70,10 @@ Result HotSyncLog::AppendLine(const std::string& path, std::string_view line,
 Result HotSyncLog::ReadFrom(const std::string& path, std::uint64_t offset,
                             std::uint64_t maxBytes, std::string* data) {
   data->clear();
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+  Fd fd(FileSystem::Default()->OpenRegular(path));
   if (fd.get() < 0) return errno == ENOENT ? kOk : kErrOpenFailed;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) return kErrReadFailed;
-  if (!S_ISREG(st.st_mode)) return kErrOpenFailed;
   const auto size = static_cast<std::uint64_t>(st.st_size);
   if (offset >= size) return kOk;
   const std::uint64_t want = std::min(size - offset, maxBytes);

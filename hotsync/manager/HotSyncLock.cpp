@@ -1,5 +1,6 @@
 // flock on <user directory>/HotSync.lock; the file itself stays, empty, between runs.
 #include "hotsync/manager/HotSyncLock.h"
+#include "store/FileSystem.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -18,12 +19,13 @@ bool HotSyncLock::Take(const std::string& userDirectory, std::string* error) {
   std::string path = userDirectory;
   if (!path.empty() && path.back() != '/') path += '/';
   path += kFileName;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  FileSystem* files = FileSystem::Default();
+  const int fd = files->OpenForLocking(path);
   if (fd < 0) {
-    *error = path + ": " + std::strerror(errno);
+    *error = path + ": " + OpenFault(errno);
     return false;
   }
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  if (files->Lock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int saved = errno;
     ::close(fd);
     *error = saved == EWOULDBLOCK ? "another HotSync of this user is running"

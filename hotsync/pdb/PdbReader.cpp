@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "store/ByteOrder.h"
+#include "store/FileSystem.h"
 
 namespace tallimor {
 namespace {
@@ -142,13 +143,8 @@ Result PdbReader::Parse(const std::uint8_t* bytes, std::size_t size, PdbFile* ou
 }
 
 Result PdbReader::ReadHeader(const std::string& path, PdbHeader* out, std::string* error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return Fail(error, kErrOpenFailed, path + ": " + std::strerror(errno));
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return Fail(error, kErrOpenFailed, path + ": not a regular file");
-  }
+  const int fd = FileSystem::Default()->OpenRegular(path);
+  if (fd < 0) return Fail(error, kErrOpenFailed, path + ": " + OpenFault(errno));
   std::uint8_t bytes[kPdbHeaderSize];
   std::size_t got = 0;
   while (got < sizeof bytes) {
@@ -166,14 +162,14 @@ Result PdbReader::ReadHeader(const std::string& path, PdbHeader* out, std::strin
 
 Result PdbReader::ReadFile(const std::string& path, PdbFile* out, std::string* error) {
   if (out == nullptr) return Fail(error, kErrNullArgument, "no output");
-  // Without blocking, so that a named pipe in place of a database is refused below
-  // rather than waited on; regular files ignore the flag.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return Fail(error, kErrOpenFailed, path + ": " + std::strerror(errno));
+  // A named pipe in place of a database is refused, not waited on.
+  const int fd = FileSystem::Default()->OpenRegular(path);
+  if (fd < 0) return Fail(error, kErrOpenFailed, path + ": " + OpenFault(errno));
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
+    const int err = errno;
     ::close(fd);
-    return Fail(error, kErrOpenFailed, path + ": not a regular file");
+    return Fail(error, kErrOpenFailed, path + ": " + std::strerror(err));
   }
   if (static_cast<std::uint64_t>(st.st_size) > kMaxFileSize) {
     ::close(fd);

@@ -13,6 +13,7 @@
 #include "store/AtomicFile.h"
 #include "hotsync/users/UsersDocument.h"
 #include "hotsync/users/UsersResults.h"
+#include "store/FileSystem.h"
 #include "text/ShownText.h"
 
 namespace tallimor {
@@ -136,22 +137,23 @@ Result UsersFile::ReadText(const std::string& path, std::string* text, bool* exi
   text->clear();
   *exists = false;
   // Not following a symbolic link, and not waiting on a named pipe.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  const int fd = FileSystem::Default()->OpenRegular(path, O_NOFOLLOW);
   if (fd < 0) {
-    if (errno == ENOENT) return kOk;
-    *fault = {0, errno == ELOOP ? "it is a symbolic link, not a regular file" : std::strerror(errno)};
+    const int err = errno;
+    if (err == ENOENT) return kOk;
+    struct stat st {};
+    if (err == ELOOP) {
+      *fault = {0, "it is a symbolic link, not a regular file"};
+    } else if (err == EINVAL && ::stat(path.c_str(), &st) == 0) {
+      *exists = true;  // something stands under the name, just not a file
+      *fault = {0, S_ISDIR(st.st_mode) ? "it is a directory, not a regular file" : "it is not a regular file"};
+    } else {
+      *fault = {0, std::strerror(err)};
+    }
     return kUsersErrBadFile;
   }
   *exists = true;
-  struct stat st {};
   Result result = kOk;
-  if (::fstat(fd, &st) != 0) {
-    *fault = {0, std::strerror(errno)};
-    result = kUsersErrBadFile;
-  } else if (!S_ISREG(st.st_mode)) {
-    *fault = {0, S_ISDIR(st.st_mode) ? "it is a directory, not a regular file" : "it is not a regular file"};
-    result = kUsersErrBadFile;
-  }
   char buffer[65536];
   while (result == kOk) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
