@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,6 +20,9 @@
 #include <cerrno>
 
 #include "desktop/CAboutDlg.h"
+#include "desktop/ClipboardGuard.h"
+#include "desktop/CPreferencesDlg.h"
+#include "desktop/SessionLockWatcher.h"
 #include "desktop/CMainDlgView.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CPasswordPromptDlg.h"
@@ -66,8 +70,21 @@ QString Text(int id) { return QString::fromUtf8(LoadString(id)); }
 CDesktopApp::CDesktopApp(DesktopOptions options)
     : options_(std::move(options)),
       profile_(options_.profilePath),
-      users_(std::make_unique<UserData>(options_.hotSyncRoot)) {
+      users_(std::make_unique<UserData>(options_.hotSyncRoot)),
+      preferences_(Preferences::Load(profile_)),
+      lockWatcher_(std::make_unique<SessionLockWatcher>()),
+      clipboard_(std::make_unique<ClipboardGuard>()) {
   InitResources();
+  connect(lockWatcher_.get(), &SessionLockWatcher::lockRequested, this, &CDesktopApp::RequestLock);
+  ApplyPreferences(preferences_);
+}
+
+Result CDesktopApp::ApplyPreferences(const Preferences& preferences) {
+  preferences_ = preferences.Bounded();
+  clipboard_->SetClearAfter(preferences_.clearClipboard ? preferences_.clearSeconds * 1000 : 0);
+  lockWatcher_->SetLockOnScreenLock(preferences_.lockOnScreenLock);
+  lockWatcher_->SetIdleTimeout(preferences_.idleLock ? preferences_.idleMinutes * 60 * 1000 : 0);
+  return preferences_ == Preferences::Load(profile_) ? kOk : preferences_.Save(profile_);
 }
 
 CDesktopApp::~CDesktopApp() { ExitInstance(); }
@@ -106,6 +123,9 @@ Result CDesktopApp::Start() {
 
 void CDesktopApp::ExitInstance() {
   loggedIn_ = false;
+  // A copy the user asked to have cleared does not outlive the program; a cut's text
+  // stays, the only way back to the memos it took.
+  if (preferences_.clearClipboard && clipboard_) clipboard_->ClearCopy();
   mainFrame_.reset();
   store_.reset();  // writes the store back if anything changed
   userLock_.Release();  // only once nothing of the user's is written any more
@@ -274,7 +294,60 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   RestoreKeptMemos();
   if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
   loggedIn_ = true;  // from now on a second start brings this instance forward
+  locked_ = false;
   *success = true;
+  return kOk;
+}
+
+void CDesktopApp::RequestLock() {
+  if (!store_) return;
+  const bool hotSync = mainFrame_ && mainFrame_->HotSyncRunning();
+  if (!NoDialogOpen() || hotSync) {
+    if (!lockPending_) {
+      lockPending_ = true;
+      RetryPendingLock();
+    }
+    return;
+  }
+  lockPending_ = false;
+  Lock();
+}
+
+void CDesktopApp::RetryPendingLock() {
+  QTimer::singleShot(250, this, [this] {
+    if (!lockPending_) return;
+    lockPending_ = false;
+    RequestLock();  // waits again while the dialog or the HotSync is still there
+  });
+}
+
+Result CDesktopApp::Lock() {
+  lockPending_ = false;
+  if (!store_) return kOk;
+  // Written back as a user switch writes it; a store that cannot be written keeps the
+  // only copy of the edits, so the memos stay rather than being forgotten.
+  const Result saved = SaveStore();
+  if (saved != kOk) {
+    ShowMessage(kIdsLockSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation, SaveFailureDetail(saved));
+    return saved;
+  }
+  if (preferences_.clearClipboard) clipboard_->ClearCopy();
+  store_->DiscardEdits();
+  store_.reset();  // the key and the deciphered memos go with it
+  locked_ = true;
+  if (CMainDlgView* view = MainView()) {
+    // Emptied at once, not at the next turn of the event loop: the memos must be off
+    // the screen by the time the screen comes back.
+    view->RebuildCategoryCombo();
+    view->RebuildMemoList();
+    PostWindowMessage(view, kWmUserReload);  // forgets the undo list too
+  }
+  if (mainFrame_) mainFrame_->SetPaneText(kPaneMessage, Text(kIdsLocked));
+  // Asked once the signal that locked has returned; a user opened meanwhile (the
+  // user command) needs no dialog.
+  QTimer::singleShot(0, this, [this] {
+    if (locked_ && !store_ && NoDialogOpen()) RunUserDialog();
+  });
   return kOk;
 }
 
@@ -549,6 +622,9 @@ bool CDesktopApp::OnCommand(int command) {
     case kCmdUser:
       RunUserDialog();  // the dialog switches the user itself on success
       return true;
+    case kCmdPreferences:
+      RunPreferencesDialog();
+      return true;
     default:
       return false;
   }
@@ -557,6 +633,13 @@ bool CDesktopApp::OnCommand(int command) {
 void CDesktopApp::ShowAboutBox() {
   CAboutDlg dialog(mainFrame_.get());
   dialog.exec();
+}
+
+void CDesktopApp::RunPreferencesDialog() {
+  CPreferencesDlg dialog(preferences_, mainFrame_.get());
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (ApplyPreferences(dialog.Chosen()) != kOk)
+    ShowMessage(kIdsPrefSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation);
 }
 
 bool CDesktopApp::RunUserDialog() {

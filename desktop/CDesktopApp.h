@@ -15,6 +15,7 @@
 #include <string>
 
 #include "desktop/CProfile.h"
+#include "desktop/Preferences.h"
 #include "desktop/SaveConflict.h"
 #include "desktop/UserDataLock.h"
 #include "store/ResultCodes.h"
@@ -23,6 +24,8 @@ class QWidget;
 
 namespace tallimor {
 
+class ClipboardGuard;
+class SessionLockWatcher;
 class CMainDlgView;
 class CMainFrame;
 class CProtectedRecordFile;
@@ -192,11 +195,15 @@ class CDesktopApp : public QObject {
   // the program open. True when the program may end.
   bool QueryExit();
 
-  // Commands of the application: About (57664) and User (132). True when handled.
+  // Commands of the application: About (57664), User (132) and Options (3550). True
+  // when handled.
   bool OnCommand(int command);
 
   // Runs the About box modally.
   void ShowAboutBox();
+
+  // Runs the preferences dialog (command 3550) and puts what the user chose into effect.
+  void RunPreferencesDialog();
 
   // Runs the user dialog modally; true when a user's data was opened.
   bool RunUserDialog();
@@ -216,6 +223,32 @@ class CDesktopApp : public QObject {
 
   // The profile Tallimor.ini.
   CProfile& Profile() { return profile_; }
+
+  // The preferences in effect (read from the profile at construction).
+  const Preferences& CurrentPreferences() const { return preferences_; }
+  // Puts `preferences` into effect and writes them to the profile; the profile's write
+  // error, with the preferences in effect all the same.
+  Result ApplyPreferences(const Preferences& preferences);
+
+  // Everything the program puts on the clipboard goes through here.
+  ClipboardGuard& Clipboard() { return *clipboard_; }
+
+  // What asks for the lock: the session's screen lock and the idle timer.
+  SessionLockWatcher& LockWatcher() { return *lockWatcher_; }
+
+  // Locks the memos away now, or as soon as no dialog is open and no HotSync runs (a
+  // dialog may hold a memo being edited, and the conduit has the file meanwhile).
+  void RequestLock();
+
+  // Locks the memos away: writes the store back as a user switch does, forgets the
+  // key and every deciphered memo (the view is emptied) and then shows the user
+  // dialog; only the password brings the memos back. Meanwhile a HotSync finds no
+  // store. kOk (also with nothing to lock); when the store cannot be written the
+  // memos stay as they are, unlocked, the user is told and the save's error returned.
+  Result Lock();
+
+  // True from a lock until a user's data is opened again.
+  bool IsLocked() const { return locked_; }
 
   // The program's version text, from the build.
   static QString VersionText();
@@ -258,6 +291,14 @@ class CDesktopApp : public QObject {
   UserDataLock userLock_;                         // the open user's desktop.lock
   SaveConflict saveConflict_;                     // the HotSync log as the store was last read
   bool loggedIn_ = false;                         // the "logged in" mark of a running instance
+  // RequestLock's retry while a dialog or a HotSync keeps the lock waiting.
+  void RetryPendingLock();
+
+  Preferences preferences_;                       // the preferences in effect
+  std::unique_ptr<SessionLockWatcher> lockWatcher_;  // screen lock and idle time
+  bool locked_ = false;                           // the memos were locked away
+  bool lockPending_ = false;                      // a lock waits for dialogs or a HotSync
+  std::unique_ptr<ClipboardGuard> clipboard_;     // the program's texts on the clipboard
   MessageHook messageHook_;                       // replaces the message box when set
   PasswordHook passwordHook_;                     // replaces the password prompt when set
 };

@@ -14,6 +14,7 @@ inline constexpr int kCmdRestore = 159;            // go back to the last saved 
 inline constexpr int kCmdCategories = 161;         // edit the categories
 inline constexpr int kCmdMoveToCategory0 = 200;    // 200 + k moves the selection to category k
 inline constexpr int kCmdMoveToCategory15 = 215;
+inline constexpr int kCmdPreferences = 3550;       // Tools > Options...: the preferences dialog
 inline constexpr int kCmdSaveAll = 57603;          // write the store and read it back
 inline constexpr int kCmdCopy = 57634;
 inline constexpr int kCmdCut = 57635;
