@@ -7,7 +7,9 @@ set -euo pipefail
 . "$(dirname "$0")/e2e_lib.sh"
 e2e_start "$@"
 
-e2e_make_handheld "first secret" "second secret" "third secret"
+# The list's first memo is left out: the library's way of reaching a memo starts with
+# the whole list selected.
+e2e_make_handheld "first memo" "copied secret" "cut secret"
 mkdir -p "$XDG_CONFIG_HOME/Tallimor"
 printf '[Preferences]\nClearClipboard=1\nClearClipboardSeconds=3\n' >"$XDG_CONFIG_HOME/Tallimor/Tallimor.ini"
 e2e_start_program
@@ -15,12 +17,12 @@ e2e_start_program
 targets() { xclip -o -selection "$1" -t TARGETS 2>/dev/null || true; }
 clipboard_empty() { [ -z "$(e2e_clipboard)" ]; }
 
-e2e_select_memo "first secret"
+e2e_select_memo "copied secret"
 e2e_clear_clipboard
 xdotool key ctrl+c
 copied_at=$SECONDS
 e2e_wait_until "the copy" e2e_clipboard_copied
-[ "$(e2e_clipboard)" = "first secret" ] || e2e_fail "the copy holds \"$(e2e_clipboard)\""
+[ "$(e2e_clipboard)" = "copied secret" ] || e2e_fail "the copy holds \"$(e2e_clipboard)\""
 for selection in clipboard primary; do
   targets "$selection" | grep -qx 'x-kde-passwordManagerHint' ||
     { targets "$selection" >&2; e2e_fail "the $selection's targets lack the password-manager hint"; }
@@ -44,9 +46,9 @@ sleep 5
 echo "ok: another program's text is left alone"
 
 # A cut's text is the only way back to the memo it deleted: never cleared.
-e2e_select_memo "second secret"
+e2e_select_memo "cut secret"
 xdotool key ctrl+x
 e2e_wait_until "the cut" e2e_clipboard_copied
 sleep 5
-[ "$(e2e_clipboard)" = "second secret" ] || e2e_fail "the cut's text is gone: \"$(e2e_clipboard)\""
+[ "$(e2e_clipboard)" = "cut secret" ] || e2e_fail "the cut's text is gone: \"$(e2e_clipboard)\""
 echo "ok: a cut's text stays"
