@@ -24,6 +24,8 @@
 #include "desktop/CPreferencesDlg.h"
 #include "desktop/SessionLockWatcher.h"
 #include "desktop/CMainDlgView.h"
+#include "desktop/CategoryLists.h"
+#include "desktop/MemoCommands.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CPasswordPromptDlg.h"
 #include "protect/CProtectedRecordFile.h"
@@ -118,6 +120,11 @@ Result CDesktopApp::Start() {
   else mainFrame_->show();
   openDialogs_ = 0;
   currentUserId_ = GetProfileUserId();
+  connect(MainView(), &CMainDlgView::reloaded, this, [this] {
+    if (!reviewDue_) return;
+    reviewDue_ = false;
+    QTimer::singleShot(0, this, [this] { OfferConflictReview(); });
+  });
   return kOk;
 }
 
@@ -295,6 +302,7 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
   loggedIn_ = true;  // from now on a second start brings this instance forward
   locked_ = false;
+  reviewDue_ = true;  // pairs left unreviewed are offered again
   *success = true;
   return kOk;
 }
@@ -348,6 +356,86 @@ Result CDesktopApp::Lock() {
   QTimer::singleShot(0, this, [this] {
     if (locked_ && !store_ && NoDialogOpen()) RunUserDialog();
   });
+  return kOk;
+}
+
+std::vector<ConflictPair> CDesktopApp::PendingConflicts() const {
+  std::vector<ConflictPair> pending;
+  if (!store_ || store_->Header() == nullptr) return pending;
+  std::vector<ConflictPair> pairs;
+  ConflictPairFile(ConflictPairFile::PathBeside(store_->Path())).Read(&pairs);
+  const std::uint32_t mark = store_->Header()->backupDate;
+  auto live = [this](std::uint32_t id) {
+    const CPRecord* record = store_->RecordAt(store_->FindRecordById(id));
+    return id != 0 && record != nullptr && !record->IsDeleted();
+  };
+  for (const ConflictPair& pair : pairs) {
+    if (pair.mark <= mark && live(pair.handheldId) && live(pair.desktopId)) pending.push_back(pair);
+  }
+  return pending;
+}
+
+int CDesktopApp::OfferConflictReview() {
+  if (!store_ || !NoDialogOpen()) return 0;
+  const std::vector<ConflictPair> pending = PendingConflicts();
+  if (pending.empty()) return 0;
+  if (ShowMessage(kIdsConflictOffer, kIdsAppTitle, kMbYesNo | kMbIconQuestion, {},
+                  QString::number(pending.size())) != kIdYes)
+    return 0;
+  if (!store_) return 0;  // locked while the question was up
+  std::vector<ConflictReviewItem> items;
+  for (const ConflictPair& pair : pending) {
+    ConflictReviewItem item;
+    const std::int32_t handheld = store_->FindRecordById(pair.handheldId);
+    const std::int32_t desktop = store_->FindRecordById(pair.desktopId);
+    item.handheldText = FromCp932(MemoTextAt(*store_, handheld)).replace(
+        QLatin1Char('\n'), QStringLiteral("\r\n"));
+    item.desktopText = FromCp932(MemoTextAt(*store_, desktop)).replace(
+        QLatin1Char('\n'), QStringLiteral("\r\n"));
+    item.handheldCategory = CategoryNameAt(*store_, store_->RecordAt(handheld)->Category());
+    item.desktopCategory = CategoryNameAt(*store_, store_->RecordAt(desktop)->Category());
+    items.push_back(std::move(item));
+  }
+  int decided = 0;
+  {
+    OpenDialogScope counted(*this);  // no HotSync while choices are being saved
+    CConflictReviewDlg dialog(std::move(items), [&](int item, ConflictChoice choice) {
+      const Result result = DecideConflict(pending[static_cast<std::size_t>(item)], choice);
+      if (result != kOk) {
+        ShowMessage(kIdsConflictSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
+                    SaveFailureDetail(result));
+        return false;
+      }
+      ++decided;
+      return true;
+    }, LastActivePopup());
+    dialog.exec();
+  }
+  if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
+  return decided;
+}
+
+Result CDesktopApp::DecideConflict(const ConflictPair& pair, ConflictChoice choice) {
+  if (!store_) return kErrNoMatch;
+  std::int32_t dropped = -1;
+  if (choice == ConflictChoice::kKeepHandheld) dropped = store_->FindRecordById(pair.desktopId);
+  if (choice == ConflictChoice::kKeepDesktop) dropped = store_->FindRecordById(pair.handheldId);
+  if (dropped >= 0) {
+    store_->MarkDeleted(dropped, true);
+    const Result saved = SaveStore();
+    if (saved != kOk) {
+      store_->MarkDeleted(dropped, false);
+      return saved;
+    }
+    ReloadStore();  // the saved store holds ciphertext until it is read back
+  }
+  const ConflictPairFile file(ConflictPairFile::PathBeside(store_->Path()));
+  std::vector<ConflictPair> pairs;
+  file.Read(&pairs);
+  std::erase(pairs, pair);
+  // The choice is in record.dat already: a pair left in the file is no longer offered
+  // (one of its memos is deleted), or is offered again after "keep both", harmlessly.
+  file.Write(pairs);
   return kOk;
 }
 

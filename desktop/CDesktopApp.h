@@ -14,10 +14,12 @@
 #include <optional>
 #include <string>
 
+#include "desktop/CConflictReviewDlg.h"
 #include "desktop/CProfile.h"
 #include "desktop/Preferences.h"
 #include "desktop/SaveConflict.h"
 #include "desktop/UserDataLock.h"
+#include "store/ConflictPairFile.h"
 #include "store/ResultCodes.h"
 
 class QWidget;
@@ -250,6 +252,25 @@ class CDesktopApp : public QObject {
   // True from a lock until a user's data is opened again.
   bool IsLocked() const { return locked_; }
 
+  // Asks for the review of the memos kept in both versions once the view has reloaded
+  // (after a HotSync that ended normally, and after a login).
+  void OfferConflictReviewAfterReload() { reviewDue_ = true; }
+
+  // The pairs of the current store that wait for review: those of record.CFL whose
+  // HotSync was not rolled back and whose two memos are both there and not deleted.
+  std::vector<ConflictPair> PendingConflicts() const;
+
+  // When pairs wait (and no dialog is open): asks whether to review them now and, on
+  // yes, runs the review. "No" leaves them for the next offer. Returns how many were
+  // decided.
+  int OfferConflictReview();
+
+  // Carries out the user's choice for `pair`: keeping one version marks the other
+  // deleted (the next HotSync removes it on both sides); the store is saved and only
+  // then the pair leaves record.CFL, so a kill in between offers the pair again.
+  // The save's error, with the deletion undone and the pair kept.
+  Result DecideConflict(const ConflictPair& pair, ConflictChoice choice);
+
   // The program's version text, from the build.
   static QString VersionText();
 
@@ -298,6 +319,7 @@ class CDesktopApp : public QObject {
   std::unique_ptr<SessionLockWatcher> lockWatcher_;  // screen lock and idle time
   bool locked_ = false;                           // the memos were locked away
   bool lockPending_ = false;                      // a lock waits for dialogs or a HotSync
+  bool reviewDue_ = false;                        // offer the review at the next reload
   std::unique_ptr<ClipboardGuard> clipboard_;     // the program's texts on the clipboard
   MessageHook messageHook_;                       // replaces the message box when set
   PasswordHook passwordHook_;                     // replaces the password prompt when set
