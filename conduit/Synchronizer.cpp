@@ -36,6 +36,7 @@
 #include "hotsync/plugin/SyncTypes.h"
 #include "conduit/WsprintfA.h"
 #include "store/CPCategoryTable.h"
+#include "store/ConflictPairFile.h"
 #include "store/RecordFileFormat.h"
 
 namespace tallimor {
@@ -286,6 +287,7 @@ Result Synchronizer::recoverDesktop() {
   desktopRecordsAtStart_ = 0;
   tooLongOnHandheld_.clear();
   tooLongLogged_.clear();
+  bothKept_.clear();
   handheldMark_ = 0;
   const Result read = HandheldDatabaseManager::ReadCommitMark(descriptor_.name, &handheldMark_);
   if (read != kOk && read != kErrHandheldDbMissing) return read;
@@ -316,7 +318,13 @@ Result Synchronizer::finishDatabase() {
   if (writesDesktop) {
     if (local_->Header() == nullptr) result = local_->MakeDefaultHeader();
     if (result != kOk) return result;
-    const std::uint32_t mark = DesktopJournal::NextMark(handheldMark_, local_->Header()->backupDate);
+    const std::uint32_t desktopMark = local_->Header()->backupDate;
+    const std::uint32_t mark = DesktopJournal::NextMark(handheldMark_, desktopMark);
+    result = writeConflictPairs(desktopMark, mark);
+    if (result != kOk) {
+      log_.logSaveFailed(result);
+      return result;
+    }
     local_->ClearAllStatus();
     local_->SetCommitMark(mark);
     result = local_->WriteCopy(journal.Path(), StoredFlagsPolicy::kPrivateOnly);
@@ -329,6 +337,20 @@ Result Synchronizer::finishDatabase() {
   result = remote_->FinishSync();
   if (result != kOk) return result;
   return commitDesktop(journal);
+}
+
+Result Synchronizer::writeConflictPairs(std::uint32_t desktopMark, std::uint32_t mark) {
+  const ConflictPairFile file(ConflictPairFile::PathBeside(desktopPath()));
+  std::vector<ConflictPair> earlier;
+  file.Read(&earlier);  // advisory: an unreadable file only loses the offer to review
+  std::vector<ConflictPair> kept;
+  auto live = [this](std::uint32_t id) { return local_->FindSlotById(id) >= 0; };
+  for (const ConflictPair& pair : earlier) {
+    if (pair.mark <= desktopMark && live(pair.handheldId) && live(pair.desktopId)) kept.push_back(pair);
+  }
+  for (const auto& [handheldId, desktopId] : bothKept_) kept.push_back({mark, handheldId, desktopId});
+  if (kept == earlier) return kOk;
+  return file.Write(kept);
 }
 
 Result Synchronizer::commitDesktop(DesktopJournal& journal) {
@@ -664,6 +686,7 @@ Result Synchronizer::duplicatePair(CPRecord& x, CPRecord& y) {
     log_.logAddFailed(result, y, SyncLog::kDesktop);
     return result;
   }
+  bothKept_.emplace_back(x.Id(), y.Id());  // offered to the user for review afterwards
   log_.logModifiedBoth(x);
   return kOk;
 }

@@ -214,6 +214,12 @@ class Synchronizer {
   // Takes `y` out of the desktop file, to be kept aside under the old password.
   Result keepAside(CPRecord& y);
   // Writes the records kept aside, if any, and logs what was done.
+  // Records the pairs of memos this HotSync kept in both versions beside the desktop
+  // file, with the unreviewed pairs of earlier HotSyncs (store/ConflictPairFile.h),
+  // before the commit point: a kill after it finds the pairs written. Pairs of a
+  // HotSync that was rolled back (mark above `desktopMark`, the desktop file's) and
+  // pairs whose records are gone are dropped. kErrWrite.
+  Result writeConflictPairs(std::uint32_t desktopMark, std::uint32_t mark);
   Result writeKeptAside();
   // A handheld record too long for the desktop file: logged; true when `x` is one.
   bool tooLongForDesktop(const CPRecord& x);
@@ -291,6 +297,8 @@ class Synchronizer {
   std::int32_t desktopRecordsAtStart_ = 0;            // the desktop's records when read
   std::vector<CPRecord> tooLongOnHandheld_;           // kept over an overwrite of the handheld
   std::vector<std::uint32_t> tooLongLogged_;          // ids of those logged so far
+  // Memos kept in both versions by this HotSync: handheld's id, desktop's id.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> bothKept_;
 };
 
 }  // namespace tallimor

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QTimer>
 #include <QAbstractButton>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,7 +20,12 @@
 #include <cerrno>
 
 #include "desktop/CAboutDlg.h"
+#include "desktop/ClipboardGuard.h"
+#include "desktop/CPreferencesDlg.h"
+#include "desktop/SessionLockWatcher.h"
 #include "desktop/CMainDlgView.h"
+#include "desktop/CategoryLists.h"
+#include "desktop/MemoCommands.h"
 #include "desktop/CMainFrame.h"
 #include "desktop/CMemoExchange.h"
 #include "desktop/CPasswordPromptDlg.h"
@@ -68,8 +74,21 @@ QString Text(int id) { return QString::fromUtf8(LoadString(id)); }
 CDesktopApp::CDesktopApp(DesktopOptions options)
     : options_(std::move(options)),
       profile_(options_.profilePath),
-      users_(std::make_unique<UserData>(options_.hotSyncRoot)) {
+      users_(std::make_unique<UserData>(options_.hotSyncRoot)),
+      preferences_(Preferences::Load(profile_)),
+      lockWatcher_(std::make_unique<SessionLockWatcher>()),
+      clipboard_(std::make_unique<ClipboardGuard>()) {
   InitResources();
+  connect(lockWatcher_.get(), &SessionLockWatcher::lockRequested, this, &CDesktopApp::RequestLock);
+  ApplyPreferences(preferences_);
+}
+
+Result CDesktopApp::ApplyPreferences(const Preferences& preferences) {
+  preferences_ = preferences.Bounded();
+  clipboard_->SetClearAfter(preferences_.clearClipboard ? preferences_.clearSeconds * 1000 : 0);
+  lockWatcher_->SetLockOnScreenLock(preferences_.lockOnScreenLock);
+  lockWatcher_->SetIdleTimeout(preferences_.idleLock ? preferences_.idleMinutes * 60 * 1000 : 0);
+  return preferences_ == Preferences::Load(profile_) ? kOk : preferences_.Save(profile_);
 }
 
 CDesktopApp::~CDesktopApp() { ExitInstance(); }
@@ -103,11 +122,19 @@ Result CDesktopApp::Start() {
   else mainFrame_->show();
   openDialogs_ = 0;
   currentUserId_ = GetProfileUserId();
+  connect(MainView(), &CMainDlgView::reloaded, this, [this] {
+    if (!reviewDue_) return;
+    reviewDue_ = false;
+    QTimer::singleShot(0, this, [this] { OfferConflictReview(); });
+  });
   return kOk;
 }
 
 void CDesktopApp::ExitInstance() {
   loggedIn_ = false;
+  // A copy the user asked to have cleared does not outlive the program; a cut's text
+  // stays, the only way back to the memos it took.
+  if (preferences_.clearClipboard && clipboard_) clipboard_->ClearCopy();
   mainFrame_.reset();
   store_.reset();  // writes the store back if anything changed
   userLock_.Release();  // only once nothing of the user's is written any more
@@ -277,7 +304,141 @@ Result CDesktopApp::OpenUserData(std::int32_t userId, const std::string& passwor
   RestoreKeptMemos();
   if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
   loggedIn_ = true;  // from now on a second start brings this instance forward
+  locked_ = false;
+  reviewDue_ = true;  // pairs left unreviewed are offered again
   *success = true;
+  return kOk;
+}
+
+void CDesktopApp::RequestLock() {
+  if (!store_) return;
+  const bool hotSync = mainFrame_ && mainFrame_->HotSyncRunning();
+  if (!NoDialogOpen() || hotSync) {
+    if (!lockPending_) {
+      lockPending_ = true;
+      RetryPendingLock();
+    }
+    return;
+  }
+  lockPending_ = false;
+  Lock();
+}
+
+void CDesktopApp::RetryPendingLock() {
+  QTimer::singleShot(250, this, [this] {
+    if (!lockPending_) return;
+    lockPending_ = false;
+    RequestLock();  // waits again while the dialog or the HotSync is still there
+  });
+}
+
+Result CDesktopApp::Lock() {
+  lockPending_ = false;
+  if (!store_) return kOk;
+  // Written back as a user switch writes it; a store that cannot be written keeps the
+  // only copy of the edits, so the memos stay rather than being forgotten.
+  const Result saved = SaveStore();
+  if (saved != kOk) {
+    ShowMessage(kIdsLockSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation, SaveFailureDetail(saved));
+    return saved;
+  }
+  if (preferences_.clearClipboard) clipboard_->ClearCopy();
+  store_->DiscardEdits();
+  store_.reset();  // the key and the deciphered memos go with it
+  locked_ = true;
+  if (CMainDlgView* view = MainView()) {
+    // Emptied at once, not at the next turn of the event loop: the memos must be off
+    // the screen by the time the screen comes back.
+    view->RebuildCategoryCombo();
+    view->RebuildMemoList();
+    PostWindowMessage(view, kWmUserReload);  // forgets the undo list too
+  }
+  if (mainFrame_) mainFrame_->SetPaneText(kPaneMessage, Text(kIdsLocked));
+  // Asked once the signal that locked has returned; a user opened meanwhile (the
+  // user command) needs no dialog.
+  QTimer::singleShot(0, this, [this] {
+    if (locked_ && !store_ && NoDialogOpen()) RunUserDialog();
+  });
+  return kOk;
+}
+
+std::vector<ConflictPair> CDesktopApp::PendingConflicts() const {
+  std::vector<ConflictPair> pending;
+  if (!store_ || store_->Header() == nullptr) return pending;
+  std::vector<ConflictPair> pairs;
+  ConflictPairFile(ConflictPairFile::PathBeside(store_->Path())).Read(&pairs);
+  const std::uint32_t mark = store_->Header()->backupDate;
+  auto live = [this](std::uint32_t id) {
+    const CPRecord* record = store_->RecordAt(store_->FindRecordById(id));
+    return id != 0 && record != nullptr && !record->IsDeleted();
+  };
+  for (const ConflictPair& pair : pairs) {
+    if (pair.mark <= mark && live(pair.handheldId) && live(pair.desktopId)) pending.push_back(pair);
+  }
+  return pending;
+}
+
+int CDesktopApp::OfferConflictReview() {
+  if (!store_ || !NoDialogOpen()) return 0;
+  const std::vector<ConflictPair> pending = PendingConflicts();
+  if (pending.empty()) return 0;
+  if (ShowMessage(kIdsConflictOffer, kIdsAppTitle, kMbYesNo | kMbIconQuestion, {},
+                  QString::number(pending.size())) != kIdYes)
+    return 0;
+  if (!store_) return 0;  // locked while the question was up
+  std::vector<ConflictReviewItem> items;
+  for (const ConflictPair& pair : pending) {
+    ConflictReviewItem item;
+    const std::int32_t handheld = store_->FindRecordById(pair.handheldId);
+    const std::int32_t desktop = store_->FindRecordById(pair.desktopId);
+    item.handheldText = FromCp932(MemoTextAt(*store_, handheld)).replace(
+        QLatin1Char('\n'), QStringLiteral("\r\n"));
+    item.desktopText = FromCp932(MemoTextAt(*store_, desktop)).replace(
+        QLatin1Char('\n'), QStringLiteral("\r\n"));
+    item.handheldCategory = CategoryNameAt(*store_, store_->RecordAt(handheld)->Category());
+    item.desktopCategory = CategoryNameAt(*store_, store_->RecordAt(desktop)->Category());
+    items.push_back(std::move(item));
+  }
+  int decided = 0;
+  {
+    OpenDialogScope counted(*this);  // no HotSync while choices are being saved
+    CConflictReviewDlg dialog(std::move(items), [&](int item, ConflictChoice choice) {
+      const Result result = DecideConflict(pending[static_cast<std::size_t>(item)], choice);
+      if (result != kOk) {
+        ShowMessage(kIdsConflictSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
+                    SaveFailureDetail(result));
+        return false;
+      }
+      ++decided;
+      return true;
+    }, LastActivePopup());
+    dialog.exec();
+  }
+  if (CMainDlgView* view = MainView()) PostWindowMessage(view, kWmUserReload);
+  return decided;
+}
+
+Result CDesktopApp::DecideConflict(const ConflictPair& pair, ConflictChoice choice) {
+  if (!store_) return kErrNoMatch;
+  std::int32_t dropped = -1;
+  if (choice == ConflictChoice::kKeepHandheld) dropped = store_->FindRecordById(pair.desktopId);
+  if (choice == ConflictChoice::kKeepDesktop) dropped = store_->FindRecordById(pair.handheldId);
+  if (dropped >= 0) {
+    store_->MarkDeleted(dropped, true);
+    const Result saved = SaveStore();
+    if (saved != kOk) {
+      store_->MarkDeleted(dropped, false);
+      return saved;
+    }
+    ReloadStore();  // the saved store holds ciphertext until it is read back
+  }
+  const ConflictPairFile file(ConflictPairFile::PathBeside(store_->Path()));
+  std::vector<ConflictPair> pairs;
+  file.Read(&pairs);
+  std::erase(pairs, pair);
+  // The choice is in record.dat already: a pair left in the file is no longer offered
+  // (one of its memos is deleted), or is offered again after "keep both", harmlessly.
+  file.Write(pairs);
   return kOk;
 }
 
@@ -559,6 +720,9 @@ bool CDesktopApp::OnCommand(int command) {
     case kCmdUser:
       RunUserDialog();  // the dialog switches the user itself on success
       return true;
+    case kCmdPreferences:
+      RunPreferencesDialog();
+      return true;
     default:
       return CMemoExchange::OnCommand(*this, command);
   }
@@ -567,6 +731,13 @@ bool CDesktopApp::OnCommand(int command) {
 void CDesktopApp::ShowAboutBox() {
   CAboutDlg dialog(mainFrame_.get());
   dialog.exec();
+}
+
+void CDesktopApp::RunPreferencesDialog() {
+  CPreferencesDlg dialog(preferences_, mainFrame_.get());
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (ApplyPreferences(dialog.Chosen()) != kOk)
+    ShowMessage(kIdsPrefSaveFailed, kIdsAppTitle, kMbOk | kMbIconExclamation);
 }
 
 bool CDesktopApp::RunUserDialog() {

@@ -14,15 +14,20 @@
 #include <optional>
 #include <string>
 
+#include "desktop/CConflictReviewDlg.h"
 #include "desktop/CProfile.h"
+#include "desktop/Preferences.h"
 #include "desktop/SaveConflict.h"
 #include "desktop/UserDataLock.h"
+#include "store/ConflictPairFile.h"
 #include "store/ResultCodes.h"
 
 class QWidget;
 
 namespace tallimor {
 
+class ClipboardGuard;
+class SessionLockWatcher;
 class CMainDlgView;
 class CMainFrame;
 class CProtectedRecordFile;
@@ -198,11 +203,15 @@ class CDesktopApp : public QObject {
   // the program open. True when the program may end.
   bool QueryExit();
 
-  // Commands of the application: About (57664) and User (132). True when handled.
+  // Commands of the application: About (57664), User (132) and Options (3550). True
+  // when handled.
   bool OnCommand(int command);
 
   // Runs the About box modally.
   void ShowAboutBox();
+
+  // Runs the preferences dialog (command 3550) and puts what the user chose into effect.
+  void RunPreferencesDialog();
 
   // Runs the user dialog modally; true when a user's data was opened.
   bool RunUserDialog();
@@ -222,6 +231,51 @@ class CDesktopApp : public QObject {
 
   // The profile Tallimor.ini.
   CProfile& Profile() { return profile_; }
+
+  // The preferences in effect (read from the profile at construction).
+  const Preferences& CurrentPreferences() const { return preferences_; }
+  // Puts `preferences` into effect and writes them to the profile; the profile's write
+  // error, with the preferences in effect all the same.
+  Result ApplyPreferences(const Preferences& preferences);
+
+  // Everything the program puts on the clipboard goes through here.
+  ClipboardGuard& Clipboard() { return *clipboard_; }
+
+  // What asks for the lock: the session's screen lock and the idle timer.
+  SessionLockWatcher& LockWatcher() { return *lockWatcher_; }
+
+  // Locks the memos away now, or as soon as no dialog is open and no HotSync runs (a
+  // dialog may hold a memo being edited, and the conduit has the file meanwhile).
+  void RequestLock();
+
+  // Locks the memos away: writes the store back as a user switch does, forgets the
+  // key and every deciphered memo (the view is emptied) and then shows the user
+  // dialog; only the password brings the memos back. Meanwhile a HotSync finds no
+  // store. kOk (also with nothing to lock); when the store cannot be written the
+  // memos stay as they are, unlocked, the user is told and the save's error returned.
+  Result Lock();
+
+  // True from a lock until a user's data is opened again.
+  bool IsLocked() const { return locked_; }
+
+  // Asks for the review of the memos kept in both versions once the view has reloaded
+  // (after a HotSync that ended normally, and after a login).
+  void OfferConflictReviewAfterReload() { reviewDue_ = true; }
+
+  // The pairs of the current store that wait for review: those of record.CFL whose
+  // HotSync was not rolled back and whose two memos are both there and not deleted.
+  std::vector<ConflictPair> PendingConflicts() const;
+
+  // When pairs wait (and no dialog is open): asks whether to review them now and, on
+  // yes, runs the review. "No" leaves them for the next offer. Returns how many were
+  // decided.
+  int OfferConflictReview();
+
+  // Carries out the user's choice for `pair`: keeping one version marks the other
+  // deleted (the next HotSync removes it on both sides); the store is saved and only
+  // then the pair leaves record.CFL, so a kill in between offers the pair again.
+  // The save's error, with the deletion undone and the pair kept.
+  Result DecideConflict(const ConflictPair& pair, ConflictChoice choice);
 
   // The program's version text, from the build.
   static QString VersionText();
@@ -264,6 +318,15 @@ class CDesktopApp : public QObject {
   UserDataLock userLock_;                         // the open user's desktop.lock
   SaveConflict saveConflict_;                     // the HotSync log as the store was last read
   bool loggedIn_ = false;                         // the "logged in" mark of a running instance
+  // RequestLock's retry while a dialog or a HotSync keeps the lock waiting.
+  void RetryPendingLock();
+
+  Preferences preferences_;                       // the preferences in effect
+  std::unique_ptr<SessionLockWatcher> lockWatcher_;  // screen lock and idle time
+  bool locked_ = false;                           // the memos were locked away
+  bool lockPending_ = false;                      // a lock waits for dialogs or a HotSync
+  bool reviewDue_ = false;                        // offer the review at the next reload
+  std::unique_ptr<ClipboardGuard> clipboard_;     // the program's texts on the clipboard
   MessageHook messageHook_;                       // replaces the message box when set
   PasswordHook passwordHook_;                     // replaces the password prompt when set
 };

@@ -486,19 +486,23 @@ void CMainDlgView::Undo() {
   if (any) RebuildMemoList();
 }
 
-void CMainDlgView::Copy() {
+void CMainDlgView::Copy() { PutOnClipboard(ClipboardGuard::Origin::kCopy); }
+
+void CMainDlgView::PutOnClipboard(ClipboardGuard::Origin origin) {
   CProtectedRecordFile* store = Store();
   const std::vector<std::int32_t> indexes = SelectedRecordIndexes();
   // Nothing selected: the clipboard keeps what it holds.
   if (store == nullptr || indexes.empty()) return;
-  QGuiApplication::clipboard()->setText(FromCp932(MemoClipboardText(*store, indexes)));
+  app_.Clipboard().Put(FromCp932(MemoClipboardText(*store, indexes)), origin);
 }
 
 void CMainDlgView::Cut() {
   CProtectedRecordFile* store = Store();
   if (store == nullptr) return;
   FollowPause pause(followSuspended_);
-  Copy();
+  // The clipboard is the only way back for the memos a cut marks deleted: their text
+  // is never cleared from it by the program.
+  PutOnClipboard(ClipboardGuard::Origin::kCut);
   const std::vector<int> rows = SelectedRows();
   for (int row : rows) store->MarkDeleted(model_->RecordIndexAt(row), true);
   model_->RemoveRows(rows);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "desktop/CAnchorLayout.h"
+#include "desktop/ClipboardGuard.h"
 
 class QComboBox;
 class QLabel;
@@ -134,6 +135,8 @@ class CMainDlgView : public QWidget {
   // Keeps the current memo (if it is still listed) after rows came or went, so that the
   // detail pane, the counter and the edit button speak of a memo that is there.
   void RefreshCurrentMemo();
+  // Puts the selected memos on the clipboard, as a copy or as a cut's text.
+  void PutOnClipboard(ClipboardGuard::Origin origin);
   // Runs a pop-up at a global point and sends the chosen command through the frame.
   void TrackPopup(QMenu* menu, QPoint globalPoint);
   // Selects the first combo entry whose item data is `value`.

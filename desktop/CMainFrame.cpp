@@ -312,6 +312,7 @@ std::int64_t CMainFrame::OnHotSyncNotify(std::uint64_t code, std::int64_t value)
         // The user is asked for the new password once the notifier has its answer.
         if (app_.DropStoreIfKeyChanged())
           PostWindowMessage(this, kWmHotSyncNotice, kNoticePasswordChanged);
+        app_.OfferConflictReviewAfterReload();  // memos the HotSync kept in both versions
         PostWindowMessage(View(), kWmUserReload);
       }
       hotSyncRunning_ = false;

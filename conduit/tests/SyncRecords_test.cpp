@@ -5,7 +5,9 @@
 
 #include <map>
 
+#include "conduit/DesktopJournal.h"
 #include "conduit/tests/SyncFixture.h"
+#include "store/ConflictPairFile.h"
 #include "hotsync/log/HsLog.h"
 
 namespace tallimor::testing {
@@ -75,6 +77,39 @@ TEST_F(SyncFastTest, DifferentEditsOnBothSidesKeepBothVersions) {
   EXPECT_TRUE(std::count(handheld.begin(), handheld.end(), MemoKey{0x20, Bytes8("handheld's edit"), 1}));
   EXPECT_EQ(LogCount(kActivityModifiedBoth, "Record ID 32"), 1);
   EXPECT_EQ(LogCount(kActivityModifiedBoth), 1);
+}
+
+// The pair is recorded beside the desktop file for the desktop program's review, under
+// the mark the HotSync stamped; a pair of a HotSync that was rolled back (mark above
+// the desktop file's) and a pair whose records are gone are dropped, a live
+// unreviewed one is kept.
+TEST_F(SyncFastTest, BothVersionsKeptAreRecordedAsAPairBesideTheDesktopFile) {
+  MakeHandheldDb({{0x20, Bytes8("handheld's edit"), 1, true}, {0x22, Bytes8("earlier pair, a"), 1},
+                  {0x23, Bytes8("earlier pair, b"), 1}});
+  MakeDesktopFile({{0x20, Bytes8("desktop's edit"), 1, kPcModified}, {0x22, Bytes8("earlier pair, a"), 1, 0},
+                   {0x23, Bytes8("earlier pair, b"), 1, 0}});
+  const std::string desktop = userDir_ + "/record.dat";
+  std::uint32_t before = 0;
+  ASSERT_EQ(DesktopJournal::ReadMark(desktop, &before), kOk);
+  const ConflictPairFile pairs(ConflictPairFile::PathBeside(desktop));
+  ASSERT_EQ(pairs.Write({{before, 0x22, 0x23}, {before + 1, 0x20, 0x99}, {before, 0x22, 0x77}}), kOk);
+
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+
+  std::uint32_t mark = 0;
+  ASSERT_EQ(DesktopJournal::ReadMark(desktop, &mark), kOk);
+  std::uint32_t desktopsVersion = 0;
+  for (const auto& [id, data, category] : LiveDesktop())
+    if (data == Bytes8("desktop's edit")) desktopsVersion = id;
+  ASSERT_NE(desktopsVersion, 0u);
+  std::vector<ConflictPair> read;
+  ASSERT_EQ(pairs.Read(&read), kOk);
+  EXPECT_EQ(read, (std::vector<ConflictPair>{{before, 0x22, 0x23}, {mark, 0x20, desktopsVersion}}));
+
+  // A HotSync without conflicts leaves the unreviewed pairs as they are.
+  ASSERT_EQ(Sync(kSyncFast), kOk);
+  ASSERT_EQ(pairs.Read(&read), kOk);
+  EXPECT_EQ(read.size(), 2u);
 }
 
 TEST_F(SyncFastTest, ModifiedOnOneSideDeletedOnTheOtherSurvives) {

@@ -17,6 +17,7 @@ inline constexpr int kCmdImport = 3601;           // File > Import...: add the m
 inline constexpr int kCmdOpenBackup = 3602;       // File > Open backup...: show a file read-only
 inline constexpr int kCmdMoveToCategory0 = 200;    // 200 + k moves the selection to category k
 inline constexpr int kCmdMoveToCategory15 = 215;
+inline constexpr int kCmdPreferences = 3550;       // Tools > Options...: the preferences dialog
 inline constexpr int kCmdSaveAll = 57603;          // write the store and read it back
 inline constexpr int kCmdCopy = 57634;
 inline constexpr int kCmdCut = 57635;

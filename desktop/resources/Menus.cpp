@@ -40,6 +40,8 @@ constexpr MenuEntry kViewMenu[] = {
 constexpr MenuEntry kToolsMenu[] = {
     {kCmdCategories, "カテゴリ(&C)..."},
     {kCmdUser, "ユーザ(&U)..."},
+    {0, nullptr},
+    {kCmdPreferences, "オプション(&O)..."},
 };
 
 constexpr MenuEntry kHelpMenu[] = {

@@ -65,6 +65,33 @@ inline constexpr int kIdsEditsKeptKeyChanged = 218;    // the file came under a 
 inline constexpr int kIdsReloadedWithEdits = 219;      // status text after the reload
 inline constexpr int kIdsUserOpenElsewhere = 220;      // another program has the user open
 inline constexpr int kIdsProcessId = 221;              // "%1" is the holder's process id
+// 3550 to 3599: the clipboard, the lock, the preferences and the review of conflicts.
+// 3550 is the preferences command's prompt (CommandIds.h).
+inline constexpr int kIdsLocked = 3551;             // status text while the memos are locked away
+inline constexpr int kIdsLockSaveFailed = 3552;     // the lock could not write the memos back
+inline constexpr int kIdsPreferencesTitle = 3553;
+inline constexpr int kIdsPrefClipboardGroup = 3554;
+inline constexpr int kIdsPrefClearClipboard = 3555;
+inline constexpr int kIdsPrefClearAfter = 3556;
+inline constexpr int kIdsPrefSeconds = 3557;
+inline constexpr int kIdsPrefLockGroup = 3558;
+inline constexpr int kIdsPrefLockOnScreenLock = 3559;
+inline constexpr int kIdsPrefIdleLock = 3560;
+inline constexpr int kIdsPrefIdleAfter = 3561;
+inline constexpr int kIdsPrefMinutes = 3562;
+inline constexpr int kIdsPrefSaveFailed = 3563;     // Tallimor.ini could not be written
+inline constexpr int kIdsConflictOffer = 3570;      // "%1" is the number of pairs
+inline constexpr int kIdsConflictTitle = 3571;
+inline constexpr int kIdsConflictHandheld = 3572;   // the handheld's version
+inline constexpr int kIdsConflictDesktop = 3573;    // the desktop's version
+inline constexpr int kIdsConflictKeepHandheld = 3574;
+inline constexpr int kIdsConflictKeepDesktop = 3575;
+inline constexpr int kIdsConflictKeepBoth = 3576;
+inline constexpr int kIdsConflictLater = 3577;
+inline constexpr int kIdsConflictPosition = 3578;   // "%1" of "%2"
+inline constexpr int kIdsConflictExplain = 3579;
+inline constexpr int kIdsConflictSaveFailed = 3580;  // the choice could not be saved
+inline constexpr int kIdsConflictCategory = 3581;   // "%1" is the category's name
 // Export, import and backups (3603-3649; 3600-3602 are the commands' prompts).
 inline constexpr int kIdsExportCaption = 3603;
 inline constexpr int kIdsImportCaption = 3604;
