@@ -9,29 +9,18 @@
 
 #include "desktop/CProfile.h"
 #include "desktop/Preferences.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
 
 class PreferencesInProfile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tallimor-preferences-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-    path_ = dir_ + "/Tallimor.ini";
-  }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-  std::string Read() const {
-    std::ifstream in(path_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  void Write(const std::string& text) const { std::ofstream(path_) << text; }
+  std::string Read() const { return testing::ReadWholeFile(path_); }
+  void Write(const std::string& text) const { testing::WriteWholeFile(path_, text); }
 
-  std::string dir_;
-  std::string path_;
+  testing::TempDir temp_{"preferences"};  // removed after the test
+  const std::string path_ = temp_.Join("Tallimor.ini");
 };
 
 TEST_F(PreferencesInProfile, MissingFileGivesTheDefaults) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "store/ConflictPairFile.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -17,22 +18,14 @@ namespace {
 class ConflictPairFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/tallimor-pairs-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    dir_ = pattern;
     path_ = ConflictPairFile::PathBeside(dir_ + "/Tallimor-Vexa/record.dat");
     ::mkdir((dir_ + "/Tallimor-Vexa").c_str(), 0700);
   }
-  void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-  std::string Read() const {
-    std::ifstream in(path_);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
-  void Write(const std::string& text) const { std::ofstream(path_) << text; }
+  std::string Read() const { return testing::ReadWholeFile(path_); }
+  void Write(const std::string& text) const { testing::WriteWholeFile(path_, text); }
 
-  std::string dir_;
+  testing::TempDir temp_{"pairs"};  // removed after the test
+  const std::string dir_ = temp_.path();
   std::string path_;
 };
 
