@@ -69,8 +69,8 @@ TEST_F(PreferencesInProfile, DelaysOutsideTheirBoundsAreBroughtIn) {
 }
 
 TEST_F(PreferencesInProfile, AProfileThatCannotBeWrittenIsReported) {
-  std::ofstream(dir_ + "/plain-file") << "not a directory";
-  CProfile profile(dir_ + "/plain-file/Tallimor.ini");
+  testing::WriteWholeFile(temp_.Join("plain-file"), "not a directory");
+  CProfile profile(temp_.Join("plain-file/Tallimor.ini"));
   Preferences chosen;
   EXPECT_NE(chosen.Save(profile), kOk);
 }
