@@ -22,6 +22,7 @@
 #include <string>
 
 #include "desktop/CDesktopApp.h"
+#include "desktop/CFindField.h"
 #include "desktop/CFrameClientWnd.h"
 #include "desktop/CMainDlgView.h"
 #include "protect/CProtectedRecordFile.h"
@@ -147,6 +148,10 @@ void CMainFrame::CreateToolBar() {
       action->setEnabled(actions_.value(command)->isEnabled());
     });
   }
+  toolBar_->addSeparator();
+  findField_ = new CFindField(toolBar_);
+  toolBar_->addWidget(findField_);
+  connect(findField_, &QLineEdit::textChanged, View(), &CMainDlgView::SetSearchText);
   addToolBar(Qt::TopToolBarArea, toolBar_);
   connect(toolBar_, &QToolBar::visibilityChanged, this, [this](bool) {
     actions_.value(kCmdViewToolBar)->setChecked(!toolBar_->isHidden());
@@ -189,6 +194,7 @@ bool CMainFrame::OnCommand(int command) {
     switch (command) {
       case kCmdSaveAll: OnSaveAll(); break;
       case kCmdRestore: OnRestore(); break;
+      case kCmdFind: OnFind(); break;
       case kCmdExit: close(); break;
       case kCmdViewToolBar: toolBar_->setVisible(toolBar_->isHidden()); break;
       case kCmdViewStatusBar:
@@ -254,6 +260,12 @@ void CMainFrame::OnRestore() {
     app_.ShowMessage(kIdsRestoreFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
                      Text(kIdsSaveFailedDetail).arg(loaded));
   }
+}
+
+void CMainFrame::OnFind() {
+  if (toolBar_->isHidden()) toolBar_->show();
+  findField_->setFocus(Qt::ShortcutFocusReason);
+  findField_->selectAll();
 }
 
 void CMainFrame::EnableLastActivePopup(bool enable) {
@@ -449,6 +461,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (widget->window() != this || !isEnabled() || QApplication::activeModalWidget() != nullptr)
     return false;
   auto* key = static_cast<QKeyEvent*>(event);
+  // Typing in the find field edits the field, not the memos.
+  if (qobject_cast<CFindField*>(widget) != nullptr && CFindField::EditsWith(*key)) return false;
   Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
   QKeySequence pressed(QKeyCombination(modifiers, static_cast<Qt::Key>(key->key())));
   for (const Accelerator& accelerator : MainAccelerators()) {
