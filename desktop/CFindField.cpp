@@ -48,6 +48,16 @@ void CFindField::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Down:
+      event->accept();
+      emit moveToList();
+      return;
+    default:
+      break;
+  }
   QLineEdit::keyPressEvent(event);
 }
 

@@ -2,6 +2,7 @@
 // view, which shows only the memos holding it as it is typed; Escape empties it. While
 // it has the focus, the keys that edit a line of text (Delete, the clipboard keys, undo,
 // select all) edit it instead of working on the memos as the frame's accelerators.
+// Return or Down takes the user on to the memos found.
 #pragma once
 
 #include <QLineEdit>
@@ -18,6 +19,10 @@ class CFindField : public QLineEdit {
 
   // True for a key that the field keeps for its own editing.
   static bool EditsWith(const QKeyEvent& key);
+
+ signals:
+  // Return, Enter or Down was pressed: the focus should move on to the memo list.
+  void moveToList();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

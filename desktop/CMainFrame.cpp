@@ -18,6 +18,7 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <cstdint>
 #include <string>
 
@@ -152,6 +153,7 @@ void CMainFrame::CreateToolBar() {
   findField_ = new CFindField(toolBar_);
   toolBar_->addWidget(findField_);
   connect(findField_, &QLineEdit::textChanged, View(), &CMainDlgView::SetSearchText);
+  connect(findField_, &CFindField::moveToList, this, [this] { View()->MemoList()->setFocus(); });
   addToolBar(Qt::TopToolBarArea, toolBar_);
   connect(toolBar_, &QToolBar::visibilityChanged, this, [this](bool) {
     actions_.value(kCmdViewToolBar)->setChecked(!toolBar_->isHidden());

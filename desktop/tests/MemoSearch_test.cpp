@@ -227,6 +227,12 @@ TEST_F(MemoSearchTest, CtrlFFocusesTheFieldWhichKeepsItsEditingKeysAndEscapeEmpt
 
   TypeText(field, QStringLiteral("ＲＯＯＭ"));
   EXPECT_EQ(Rows(), (Indexes{0}));
+  // Return takes the user on to the memos found; Ctrl+F comes back with the text selected.
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_TRUE(list->hasFocus());
+  QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
+  ASSERT_TRUE(field->hasFocus());
+  EXPECT_EQ(field->selectedText(), QStringLiteral("ＲＯＯＭ"));
   QTest::keyClick(field, Qt::Key_Escape);
   EXPECT_EQ(field->text(), QString());
   EXPECT_EQ(View()->SearchText(), QString());
