@@ -149,12 +149,18 @@ void CMainFrame::CreateToolBar() {
       action->setEnabled(actions_.value(command)->isEnabled());
     });
   }
-  toolBar_->addSeparator();
-  findField_ = new CFindField(toolBar_);
-  toolBar_->addWidget(findField_);
+  addToolBar(Qt::TopToolBarArea, toolBar_);
+
+  // The find field has a small bar of its own beside tool bar 128, which keeps its
+  // buttons; the frame's tool bar menu shows and hides it, and Ctrl+F brings it back.
+  findBar_ = new QToolBar(QString::fromUtf8(LoadString(kIdsFindBar)), this);
+  findBar_->setObjectName(QStringLiteral("FindBar"));
+  findBar_->setAllowedAreas(Qt::AllToolBarAreas);
+  findField_ = new CFindField(findBar_);
+  findBar_->addWidget(findField_);
   connect(findField_, &QLineEdit::textChanged, View(), &CMainDlgView::SetSearchText);
   connect(findField_, &CFindField::moveToList, this, [this] { View()->MemoList()->setFocus(); });
-  addToolBar(Qt::TopToolBarArea, toolBar_);
+  addToolBar(Qt::TopToolBarArea, findBar_);
   connect(toolBar_, &QToolBar::visibilityChanged, this, [this](bool) {
     actions_.value(kCmdViewToolBar)->setChecked(!toolBar_->isHidden());
   });
@@ -265,7 +271,7 @@ void CMainFrame::OnRestore() {
 }
 
 void CMainFrame::OnFind() {
-  if (toolBar_->isHidden()) toolBar_->show();
+  if (findBar_->isHidden()) findBar_->show();
   findField_->setFocus(Qt::ShortcutFocusReason);
   findField_->selectAll();
 }

@@ -95,7 +95,7 @@ class CMainFrame : public QMainWindow {
   void CreateStatusBar();
   void OnSaveAll();
   void OnRestore();
-  // Ctrl+F: brings the tool bar up if it was hidden and puts the focus in the find field.
+  // Ctrl+F: brings the find bar up if it was hidden and puts the focus in the find field.
   void OnFind();
   // While a HotSync runs: ends it as an abnormal end when its lock has been let go
   // without an end code, i.e. the HotSync died.
@@ -114,7 +114,8 @@ class CMainFrame : public QMainWindow {
   CDesktopApp& app_;                          // the program
   CFrameClientWnd* client_ = nullptr;         // client area, holds the main view
   QToolBar* toolBar_ = nullptr;               // tool bar 128
-  CFindField* findField_ = nullptr;           // the find field on tool bar 128
+  QToolBar* findBar_ = nullptr;               // the bar of the find field
+  CFindField* findField_ = nullptr;           // the find field
   QLabel* messagePane_ = nullptr;             // status bar's message pane
   QLabel* positionPane_ = nullptr;            // pane 129
   QMap<int, QAction*> actions_;               // command id -> action of menu and tool bar

@@ -67,6 +67,7 @@ inline constexpr int kIdsUserOpenElsewhere = 220;      // another program has th
 inline constexpr int kIdsProcessId = 221;              // "%1" is the holder's process id
 // The memo search (3500-3549; 3500 is the find command's prompt).
 inline constexpr int kIdsFindPlaceholder = 3501;   // shown in the empty find field
+inline constexpr int kIdsFindBar = 3502;           // the find field's tool bar
 // Export, import and backups (3603-3649; 3600-3602 are the commands' prompts).
 inline constexpr int kIdsExportCaption = 3603;
 inline constexpr int kIdsImportCaption = 3604;

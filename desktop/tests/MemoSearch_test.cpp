@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolBar>
 #include <QTreeView>
 
 #include "desktop/CEditRecordDlg.h"
@@ -209,11 +210,16 @@ TEST_F(MemoSearchTest, TheFoldedCopiesAreMadeForTheStoreAndWipedWhenForgotten) {
 TEST_F(MemoSearchTest, CtrlFFocusesTheFieldWhichKeepsItsEditingKeysAndEscapeEmptiesIt) {
   CMainFrame* frame = app_->MainFrame();
   frame->show();
+  // Hidden by the user, the find bar comes back with Ctrl+F.
+  auto* bar = frame->findChild<QToolBar*>(QStringLiteral("FindBar"));
+  ASSERT_NE(bar, nullptr);
+  bar->hide();
   QApplication::setActiveWindow(frame);
   QTreeView* list = View()->MemoList();
   list->setFocus();
   QTest::keyClick(list, Qt::Key_F, Qt::ControlModifier);
   CFindField* field = frame->FindField();
+  EXPECT_TRUE(bar->isVisible());
   ASSERT_TRUE(field->hasFocus());
   TypeText(field, QStringLiteral("list"));
   EXPECT_EQ(Rows(), (Indexes{5}));
