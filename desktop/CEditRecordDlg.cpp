@@ -170,6 +170,7 @@ void CEditRecordDlg::accept() {
   // The control's line breaks are the memo's LF already; a CR LF typed in another way
   // (pasted text) becomes LF too.
   StoreMemo(*record, CrLfToLf(converted.bytes));
+  savedIndex_ = record->Index();
   record->SetCategory(categoryIndex_ == -1 ? 0 : categoryIndex_);
   // A new memo carries the new status already; there is no record at index -1.
   store->MarkModified(recordIndex_, true);

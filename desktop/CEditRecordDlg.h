@@ -45,6 +45,9 @@ class CEditRecordDlg : public QDialog {
   // is refused with a message and the dialog stays open.
   void accept() override;
 
+  // The record the memo was stored into by OK, -1 until then.
+  std::int32_t SavedRecordIndex() const { return savedIndex_; }
+
   // The category the memo will be filed under (-1: as the view's "すべて", stored as 0).
   std::int32_t CategoryIndex() const { return categoryIndex_; }
   QSize MinimumSize() const { return minimumSize_; }
@@ -69,6 +72,7 @@ class CEditRecordDlg : public QDialog {
 
   CDesktopApp& app_;
   std::int32_t recordIndex_ = -1;     // the record edited, -1 for a new memo
+  std::int32_t savedIndex_ = -1;      // the record OK stored the memo into
   std::int32_t categoryIndex_ = -1;   // the category chosen
   QSize minimumSize_;                 // the dialog's first size: it never gets smaller
   bool initialised_ = false;          // InitDialog has run

@@ -39,6 +39,7 @@
 #include "desktop/resources/CommandIds.h"
 #include "desktop/resources/Menus.h"
 #include "desktop/resources/StringTable.h"
+#include "text/SearchFolding.h"
 
 namespace tallimor {
 namespace {
@@ -246,6 +247,9 @@ bool CMainDlgView::event(QEvent* event) {
 void CMainDlgView::OnReload() {
   ++reloadCount_;
   undo_.clear();
+  // The memos have just been deciphered (or are gone): their search form follows.
+  if (CProtectedRecordFile* store = Store()) model_->Folded().FoldAll(*store);
+  else model_->Folded().Forget();
   RebuildCategoryCombo();
   RebuildMemoList();
   emit reloaded();
@@ -269,17 +273,48 @@ void CMainDlgView::RebuildCategoryCombo() {
   category_->setCurrentIndex(at);
 }
 
-void CMainDlgView::RebuildMemoList() {
-  const std::int32_t filter = app_.GetLastCategory();
+std::vector<std::int32_t> CMainDlgView::ListedRecords() {
   std::vector<std::int32_t> rows;
-  if (CProtectedRecordFile* store = Store()) {
-    rows.reserve(static_cast<std::size_t>(std::max(store->RecordCount(), 0)));
-    for (CPRecord* record = store->FirstRecord(); record != nullptr; record = store->NextRecord()) {
-      if (record->IsDeleted()) continue;
-      if (filter != kCategoryAll && record->Category() != filter) continue;
-      rows.push_back(record->Index());
-    }
+  CProtectedRecordFile* store = Store();
+  FoldedMemos& folded = model_->Folded();
+  if (store == nullptr) {
+    folded.Forget();
+    return rows;
   }
+  // Copies made for another store (one replaced without a reload yet) are made anew.
+  if (!foldedSearch_.empty()) folded.EnsureFor(*store);
+  const std::int32_t filter = app_.GetLastCategory();
+  rows.reserve(static_cast<std::size_t>(std::max(store->RecordCount(), 0)));
+  for (CPRecord* record = store->FirstRecord(); record != nullptr; record = store->NextRecord()) {
+    if (record->IsDeleted()) continue;
+    if (filter != kCategoryAll && record->Category() != filter) continue;
+    if (!folded.Contains(*store, record->Index(), foldedSearch_)) continue;
+    rows.push_back(record->Index());
+  }
+  return rows;
+}
+
+void CMainDlgView::SetSearchText(const QString& text) {
+  if (text == searchText_) return;
+  searchText_ = text;
+  foldedSearch_ = SearchFolding::FoldUnicode(text.toStdU32String());
+  std::vector<std::int32_t> rows = ListedRecords();
+  FollowPause pause(followSuspended_);
+  model_->Reset(std::move(rows));
+  // As when a memo is moved out of the filtered category: the current memo stays
+  // current while it is listed, and nothing is current once it is not.
+  currentListIndex_ = currentRecordIndex_ == -1 ? -1 : model_->RowOf(currentRecordIndex_);
+  if (currentListIndex_ != -1) {
+    const QModelIndex current = model_->index(currentListIndex_, 0);
+    list_->selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+    list_->scrollTo(current);
+  }
+  ShowCurrentMemo();
+}
+
+void CMainDlgView::RebuildMemoList() {
+  std::vector<std::int32_t> rows = ListedRecords();
   FollowPause pause(followSuspended_);
   model_->Reset(std::move(rows));
   if (model_->Count() > 0) {
@@ -449,11 +484,15 @@ void CMainDlgView::TrackPopup(QMenu* menu, QPoint globalPoint) {
 // --- Dialogs ---------------------------------------------------------------------------
 
 void CMainDlgView::RunEditRecord(std::int32_t recordIndex) {
+  std::int32_t saved = -1;
   {
     CEditRecordDlg dialog(app_, window());
     dialog.SetRecordIndex(recordIndex);
     dialog.exec();
+    saved = dialog.SavedRecordIndex();
   }
+  if (CProtectedRecordFile* store = Store(); store != nullptr && saved != -1)
+    model_->Folded().Refold(*store, saved);
   RebuildMemoList();
 }
 
@@ -544,7 +583,15 @@ void CMainDlgView::Paste() {
   if (target == kCategoryAll) target = kCategoryUnfiled;
   std::vector<std::int32_t> added;
   PasteMemos(*store, converted.bytes, target, &added);
-  model_->Append(added);
+  // The new memos join the list only where they hold the search text, like every row.
+  FoldedMemos& folded = model_->Folded();
+  if (!foldedSearch_.empty()) folded.EnsureFor(*store);
+  std::vector<std::int32_t> shown;
+  for (std::int32_t index : added) {
+    folded.Refold(*store, index);
+    if (folded.Contains(*store, index, foldedSearch_)) shown.push_back(index);
+  }
+  model_->Append(shown);
   RefreshCurrentMemo();
 }
 

@@ -7,10 +7,12 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "desktop/CAnchorLayout.h"
@@ -73,8 +75,15 @@ class CMainDlgView : public QWidget {
 
   // Refills the category combo from the store and selects the "LastCategory" entry.
   void RebuildCategoryCombo();
-  // Refills the memo list by record order and the filter, making the first memo current.
+  // Refills the memo list by record order, the filter and the search text, making the
+  // first memo current.
   void RebuildMemoList();
+  // The find field's text: the list shows only the memos of the filter whose text
+  // contains it (compared in the search form, SearchFolding); empty shows them all.
+  // Changing it refills the list; the current memo stays current while it is listed,
+  // and nothing is current once it is not.
+  void SetSearchText(const QString& text);
+  const QString& SearchText() const { return searchText_; }
   // Shows the memo at the current list index in the detail pane and the counter.
   void ShowCurrentMemo();
   // The user picked combo entry `position` (the editor entry opens the category editor).
@@ -145,6 +154,9 @@ class CMainDlgView : public QWidget {
   void RunEditRecord(std::int32_t recordIndex);
   // Runs the category editor.
   void RunCategoryEditor();
+  // The records the list shows: not deleted, of the filter's category, holding the
+  // search text; in record order.
+  std::vector<std::int32_t> ListedRecords();
   // Record indexes of the selected rows, top down.
   std::vector<std::int32_t> SelectedRecordIndexes() const;
   // The splitter: gap between list and detail pane, offset clamp, tracking rectangle.
@@ -173,6 +185,8 @@ class CMainDlgView : public QWidget {
   CAnchorLayout anchors_;             // keeps the controls on the right and bottom edges
   int reloadCount_ = 0;               // reload messages handled
   int followSuspended_ = 0;           // > 0 while the view itself changes the selection
+  QString searchText_;                // the find field's text
+  std::string foldedSearch_;          // searchText_ in the search form
 };
 
 }  // namespace tallimor

@@ -18,10 +18,12 @@
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <cstdint>
 #include <string>
 
 #include "desktop/CDesktopApp.h"
+#include "desktop/CFindField.h"
 #include "desktop/CFrameClientWnd.h"
 #include "desktop/CMainDlgView.h"
 #include "protect/CProtectedRecordFile.h"
@@ -148,6 +150,17 @@ void CMainFrame::CreateToolBar() {
     });
   }
   addToolBar(Qt::TopToolBarArea, toolBar_);
+
+  // The find field has a small bar of its own beside tool bar 128, which keeps its
+  // buttons; the frame's tool bar menu shows and hides it, and Ctrl+F brings it back.
+  findBar_ = new QToolBar(QString::fromUtf8(LoadString(kIdsFindBar)), this);
+  findBar_->setObjectName(QStringLiteral("FindBar"));
+  findBar_->setAllowedAreas(Qt::AllToolBarAreas);
+  findField_ = new CFindField(findBar_);
+  findBar_->addWidget(findField_);
+  connect(findField_, &QLineEdit::textChanged, View(), &CMainDlgView::SetSearchText);
+  connect(findField_, &CFindField::moveToList, this, [this] { View()->MemoList()->setFocus(); });
+  addToolBar(Qt::TopToolBarArea, findBar_);
   connect(toolBar_, &QToolBar::visibilityChanged, this, [this](bool) {
     actions_.value(kCmdViewToolBar)->setChecked(!toolBar_->isHidden());
   });
@@ -189,6 +202,7 @@ bool CMainFrame::OnCommand(int command) {
     switch (command) {
       case kCmdSaveAll: OnSaveAll(); break;
       case kCmdRestore: OnRestore(); break;
+      case kCmdFind: OnFind(); break;
       case kCmdExit: close(); break;
       case kCmdViewToolBar: toolBar_->setVisible(toolBar_->isHidden()); break;
       case kCmdViewStatusBar:
@@ -254,6 +268,12 @@ void CMainFrame::OnRestore() {
     app_.ShowMessage(kIdsRestoreFailed, kIdsAppTitle, kMbOk | kMbIconExclamation,
                      Text(kIdsSaveFailedDetail).arg(loaded));
   }
+}
+
+void CMainFrame::OnFind() {
+  if (findBar_->isHidden()) findBar_->show();
+  findField_->setFocus(Qt::ShortcutFocusReason);
+  findField_->selectAll();
 }
 
 void CMainFrame::EnableLastActivePopup(bool enable) {
@@ -450,6 +470,8 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
   if (widget->window() != this || !isEnabled() || QApplication::activeModalWidget() != nullptr)
     return false;
   auto* key = static_cast<QKeyEvent*>(event);
+  // Typing in the find field edits the field, not the memos.
+  if (qobject_cast<CFindField*>(widget) != nullptr && CFindField::EditsWith(*key)) return false;
   Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
   QKeySequence pressed(QKeyCombination(modifiers, static_cast<Qt::Key>(key->key())));
   for (const Accelerator& accelerator : MainAccelerators()) {

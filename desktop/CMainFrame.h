@@ -26,6 +26,7 @@ class QToolBar;
 namespace tallimor {
 
 class CDesktopApp;
+class CFindField;
 class CFrameClientWnd;
 class CMainDlgView;
 
@@ -66,6 +67,9 @@ class CMainFrame : public QMainWindow {
   // the view's state and the clipboard.
   void UpdateCommandUI();
 
+  // The tool bar's find field, whose text filters the main view's memo list.
+  CFindField* FindField() const { return findField_; }
+
   // The menu and tool bar action of a command, nullptr if there is none.
   QAction* Action(int command) const;
 
@@ -91,6 +95,8 @@ class CMainFrame : public QMainWindow {
   void CreateStatusBar();
   void OnSaveAll();
   void OnRestore();
+  // Ctrl+F: brings the find bar up if it was hidden and puts the focus in the find field.
+  void OnFind();
   // While a HotSync runs: ends it as an abnormal end when its lock has been let go
   // without an end code, i.e. the HotSync died.
   void CheckHotSyncAlive();
@@ -108,6 +114,8 @@ class CMainFrame : public QMainWindow {
   CDesktopApp& app_;                          // the program
   CFrameClientWnd* client_ = nullptr;         // client area, holds the main view
   QToolBar* toolBar_ = nullptr;               // tool bar 128
+  QToolBar* findBar_ = nullptr;               // the bar of the find field
+  CFindField* findField_ = nullptr;           // the find field
   QLabel* messagePane_ = nullptr;             // status bar's message pane
   QLabel* positionPane_ = nullptr;            // pane 129
   QMap<int, QAction*> actions_;               // command id -> action of menu and tool bar

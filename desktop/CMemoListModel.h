@@ -1,12 +1,15 @@
 // The rows of the main view's memo list: one record index per row, nothing else. The
 // texts of the two columns (the memo's first line, the category name) are read from
 // the current store when a row is drawn, so rebuilding the list of a 65,535-memo file
-// costs one integer per memo and no text conversion.
+// costs one integer per memo and no text conversion. The model also keeps the folded
+// copies of the memos that the find field searches.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <cstdint>
 #include <vector>
+
+#include "desktop/FoldedMemos.h"
 
 namespace tallimor {
 
@@ -40,6 +43,10 @@ class CMemoListModel : public QAbstractTableModel {
   int RowOf(std::int32_t index) const;
   int Count() const { return static_cast<int>(rows_.size()); }
 
+  // The search form of every memo of the store, made when the memos are deciphered or
+  // changed, forgotten with them.
+  FoldedMemos& Folded() { return folded_; }
+
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
@@ -48,6 +55,7 @@ class CMemoListModel : public QAbstractTableModel {
  private:
   CDesktopApp& app_;                 // for the current store
   std::vector<std::int32_t> rows_;   // record index of each row
+  FoldedMemos folded_;               // the memos' search form, by record index
 };
 
 }  // namespace tallimor

@@ -207,6 +207,13 @@ Converted<std::string> CodePage932::FromUtf16(std::u16string_view utf16) {
   return Encode(utf16, ReadUtf16);
 }
 
+std::size_t CodePage932::ReadCharacter(std::string_view bytes, std::size_t at,
+                                       char32_t* character) {
+  const Read r = ReadCp932(bytes, at);
+  if (r.length != 0) *character = r.character;
+  return r.length;
+}
+
 bool CodePage932::IsLeadByte(unsigned char byte) { return LeadIndex(byte) >= 0; }
 
 const char* CodePage932::ErrorMeaning(TextError error) {

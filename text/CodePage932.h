@@ -42,6 +42,11 @@ class CodePage932 {
   static Converted<std::string> FromUtf8(std::string_view utf8);
   static Converted<std::string> FromUtf16(std::u16string_view utf16);
 
+  // Reads the character at `at` (REQUIRES: at < bytes.size()) into *character and
+  // returns its length in bytes, 1 or 2; 0, leaving *character alone, when the bytes
+  // there are no code. For readers that step over what they cannot read.
+  static std::size_t ReadCharacter(std::string_view bytes, std::size_t at, char32_t* character);
+
   // True for a byte that starts a double-byte code (0x81-0x9F, 0xE0-0xFC). Callers that
   // cut text at a byte limit use it to avoid splitting a character.
   static bool IsLeadByte(unsigned char byte);

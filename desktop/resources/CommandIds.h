@@ -12,6 +12,7 @@ inline constexpr int kCmdNewMemo = 139;            // write a new memo
 inline constexpr int kCmdEditMemo = 140;           // edit the current memo
 inline constexpr int kCmdRestore = 159;            // go back to the last saved state
 inline constexpr int kCmdCategories = 161;         // edit the categories
+inline constexpr int kCmdFind = 3500;             // Ctrl+F: to the tool bar's find field
 inline constexpr int kCmdExport = 3600;           // File > Export...: write the memos to a file
 inline constexpr int kCmdImport = 3601;           // File > Import...: add the memos of a file
 inline constexpr int kCmdOpenBackup = 3602;       // File > Open backup...: show a file read-only

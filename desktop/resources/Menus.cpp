@@ -80,6 +80,7 @@ constexpr Accelerator kMainAccelerators[] = {
     {"Ctrl+N", kCmdNewMemo},
     {"Ctrl+S", kCmdSaveAll},
     {"Ctrl+A", kCmdSelectAll},
+    {"Ctrl+F", kCmdFind},
     {"F6", kCmdNextPane},
     {"Shift+F6", kCmdPrevPane},
 };

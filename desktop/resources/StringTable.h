@@ -65,6 +65,9 @@ inline constexpr int kIdsEditsKeptKeyChanged = 218;    // the file came under a 
 inline constexpr int kIdsReloadedWithEdits = 219;      // status text after the reload
 inline constexpr int kIdsUserOpenElsewhere = 220;      // another program has the user open
 inline constexpr int kIdsProcessId = 221;              // "%1" is the holder's process id
+// The memo search (3500-3549; 3500 is the find command's prompt).
+inline constexpr int kIdsFindPlaceholder = 3501;   // shown in the empty find field
+inline constexpr int kIdsFindBar = 3502;           // the find field's tool bar
 // 3550 to 3599: the clipboard, the lock, the preferences and the review of conflicts.
 // 3550 is the preferences command's prompt (CommandIds.h).
 inline constexpr int kIdsLocked = 3551;             // status text while the memos are locked away

@@ -109,7 +109,7 @@ TEST(DesktopResources, ToolBarAndAcceleratorsMatchTheirTables) {
       {"Ctrl+C", 57634}, {"Ctrl+Ins", 57634},    {"Ctrl+X", 57635},  {"Shift+Del", 57635},
       {"Ctrl+V", 57637}, {"Shift+Ins", 57637},   {"Ctrl+Z", 57643},  {"Alt+Backspace", 57643},
       {"Del", 137},      {"Ctrl+N", 139},        {"Ctrl+S", 57603},  {"Ctrl+A", 57642},
-      {"F6", 57680},     {"Shift+F6", 57681},
+      {"F6", 57680},     {"Shift+F6", 57681},    {"Ctrl+F", 3500},
   };
   EXPECT_EQ(accelerators, expected);
   EXPECT_EQ(MainAccelerators().size(), expected.size());
