@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion of typed text with a message a user can act on: the character and the
 // byte where conversion stopped, and the rule that texts are UTF-8 stored as code page
 // 932. Nothing is ever replaced or dropped to make a text fit.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text typed on a command line or a terminal, taken at the program's edge: it is UTF-8
 // and becomes the code page 932 bytes that every stored text is, or is refused with a
 // message that says which character could not be taken and where.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Help texts and usage errors derived from the declarations: the usage line is built
 // from the options and arguments a command takes, and the option tables from the same
 // rows the parser reads, so help cannot drift from behaviour.

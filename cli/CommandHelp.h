@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandHelp: every text a program shows about its command line, written from its
 // ProgramSpec: the program's help with the list of commands, each command's help with
 // its usage line and option table, and the two-line usage error.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a command line against its declaration. Every usage error is found here, from
 // the declaration, so that no command checks its own option syntax.
 #include "cli/CommandLine.h"

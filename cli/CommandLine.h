@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CommandLine: the words of one command line read against a CommandSpec, the way
 // getopt_long reads them: "-x", "-xVALUE", "-x VALUE", bundled flags ("-jp"),
 // "--name", "--name=VALUE", "--name VALUE"; "--" ends the options, and a lone "-" is an

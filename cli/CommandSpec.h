@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The declaration of a command line as data: a program's own options and its commands,
 // each with its options (short and long forms, whether they take a value) and its
 // positional arguments. CommandLine parses against it and CommandHelp writes every help

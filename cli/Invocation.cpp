@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order in which a command line is answered: the program's own options (help and
 // version first), then the command's name, then its help, then its options and
 // arguments. Help is shown whenever it is asked for, even on a command line that is

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Invocation: a program's whole command line read against its ProgramSpec: the
 // program's own options, the command chosen and that command's options and arguments.
 // Help (-h, --help, help [COMMAND]), the version (-V, --version) and usage errors are

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Each folder's headers as an include root of their own, so that the compiler enforces
 # the layers of scripts/layers.txt.
 #

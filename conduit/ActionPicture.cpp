@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the four action pictures with QPainter: a monitor and a handheld, joined by
 // arrows in the direction the records travel (both ways, one way, or a broken link).
 #include "conduit/ActionPicture.h"

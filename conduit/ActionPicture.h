@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pictures of the HotSync action dialog, one per action: the desktop computer on
 // the left, the handheld on the right, and arrows showing which way the data goes.
 // They are drawn rather than loaded, on the dialog's button face colour, so that they

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ArchiveDatabaseManager: opening (creating or reading) an archive file and writing
 // it back whole when the synchronization ends.
 #include "conduit/ArchiveDatabaseManager.h"

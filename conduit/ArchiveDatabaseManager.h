@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ArchiveDatabaseManager: a file of archived records (records deleted during a
 // HotSync with a copy kept on the desktop), one per category ("Business.ARC") or
 // one for the database (record.ARC). The records already archived are read when it

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BackupDatabaseManager: reading the backup copy in slow synchronization and
 // replacing it with the freshly written desktop file when the synchronization ends.
 #include "conduit/BackupDatabaseManager.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BackupDatabaseManager: the copy of the desktop record file that the conduit keeps
 // beside it (record.BAK for record.dat). A slow synchronization reads it to tell
 // whether a handheld record changed since the last HotSync; at the end of every

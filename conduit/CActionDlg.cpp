@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync action dialog: four radio buttons with a picture each, "Set as default",
 // and (when the manager names a user) the user's default and next actions. OK maps the
 // checked button back to a sync type; "Synchronize the files" always stands for a fast

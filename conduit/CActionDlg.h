@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conduit's HotSync action dialog: the user picks what the next HotSync does for
 // this conduit (synchronize, either side overwriting the other, or nothing) and whether
 // the choice stays the default. One dialog stands for both of the conduit's dialogs

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPDesktopDatabase: opening the desktop record file by sync type, reading it once,
 // the record and block operations the synchronizer uses, and writing the file back
 // over the shared format code. Every write replaces the file whole, so the file on

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPDesktopDatabase: the conduit's manager of the desktop record file (record.dat)
 // during one HotSync. It keeps the records and the category table in memory as the
 // database manager base does, opens and reads the file as the sync type requires,

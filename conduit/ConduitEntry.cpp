@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The six exports of libTallimorC.so, the functions a HotSync manager looks up by
 // name: one synchronization (OpenConduit), the conduit's name, version and
 // information, and the action dialog in its two configuration calls. Each checks the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conduit's string table, one row a resource in id order, with the texts
 // exactly as the conduit ships them (the double spaces and the unusual "%l." of
 // 3362 included: SyncLog knows about the latter).

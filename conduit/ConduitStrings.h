@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conduit's string resources: every text the conduit shows or logs, by its
 // resource id, and the loading of one into a caller's buffer as LoadStringA does.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DesktopJournal: the journal beside record.dat, its marks, and the recovery that
 // the next HotSync runs first.
 #include "conduit/DesktopJournal.h"

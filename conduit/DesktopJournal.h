@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DesktopJournal: how one HotSync commits two stores that cannot be written together,
 // the handheld's memo database and the desktop file record.dat, so that a HotSync
 // that fails or is killed at any point loses, duplicates and resurrects nothing.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conduit's Qt application for its dialog: borrowed from the host process when it
 // has one, otherwise made on the spot from a fixed program name.
 #include "conduit/DialogHost.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Gives the conduit's dialog a Qt application to run in. A HotSync manager that is a
 // Qt Widgets program already has one, and keeps it; a manager without a GUI of its
 // own (the `hotsync` command) gets one for as long as the dialog is up. Without a

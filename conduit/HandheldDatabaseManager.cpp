@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HandheldDatabaseManager: each database manager operation as Sync Manager calls
 // on one open handheld database. Records come in through one raw record image and
 // one record buffer; the app info block is cached in one block buffer between the

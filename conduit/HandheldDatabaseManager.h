@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HandheldDatabaseManager: the synchronizer's "remote" side. It presents one
 // database of the connected handheld through the database manager interface that
 // the desktop-file manager also offers, and carries every operation out with the

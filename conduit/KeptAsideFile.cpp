@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KeptAsideFile: choosing the file by digest, and merging records into it.
 #include "conduit/KeptAsideFile.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KeptAsideFile: memos the desktop changed under a password that the handheld no
 // longer has. The conduit never deciphers, and memo bytes enciphered under two keys
 // must never meet in one database, so when a HotSync finds that the password was

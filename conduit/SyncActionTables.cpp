@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The action tables of the synchronizer, written as the grids they are read from:
 // one line per row (a remote state, or the single row of a one-state table), one
 // column per counterpart state. The grids are turned into (key, action) entries at

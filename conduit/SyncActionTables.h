@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The synchronizer's action tables: for each pair of a handheld record and its
 // desktop counterpart (each classified by its state code), the set of actions that
 // reconciles them. The tables are data, one printed row per source line, so that

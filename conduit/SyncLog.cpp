@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conduit's log messages: which string, which arguments and which activity
 // code each failure or notice gets, and the header that heads a conduit's first
 // error in a HotSync run.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SyncLog turns the conduit's failures and notices into entries of the HotSync
 // log: each message comes from the conduit's string table, is formatted as
 // wsprintfA formats it, and is added with its activity code. The synchronizer owns

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synchronizer: the course of one HotSync run, the record modes and the overwrite
 // modes, the action bits, the conflicts, archiving, the record-id check and the
 // merge of the two category tables.

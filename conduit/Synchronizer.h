@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Synchronizer: one HotSync run of the conduit. For each database that the sync
 // properties name it opens the handheld side ("remote", through the Sync Manager),
 // the desktop record file ("local") and the backup copy of the last HotSync, and,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wsprintfA-compatible formatter. Each conversion is parsed into a spec, its
 // digits or text are produced, and the field is padded to its width; output
 // beyond the buffer (or wsprintfA's own 1024-byte limit) is cut, never overrun.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A formatter that writes what wsprintfA writes, for the conduit's message texts,
 // whose placeholders ("%1s", "%2u", "%4d") are wsprintfA's: the digit is a
 // minimum field width, not an argument position. Arguments are typed values

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Blowfish as published by its designer: the key schedule over the digits of pi, and
 // the block functions with the 16 rounds unrolled and the S-box bases held in locals,
 // since every load deciphers a whole record file and every save enciphers it again.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CBlowfish: one Blowfish cipher context (64-bit blocks, 16 rounds, keys of 0 to 72
 // bytes; longer keys only use their first 72). It knows nothing of records or
 // passwords: the protected record store decides what is enciphered and with which key.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MD5 as RFC 1321 defines it, with the four rounds written out step by step. Only the
 // edges differ from the reference: Update() after Finalize() and a second Finalize() do
 // nothing, and there is no digest to read before Finalize().

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMD5: the MD5 message digest of RFC 1321, used to check a typed password against the
 // digest that the handheld stores. The state is scrubbed once the digest is taken, so
 // the password bytes held in the block buffer do not outlive the check.

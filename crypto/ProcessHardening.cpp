@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // prctl and setrlimit; nothing here can fail in a way the caller could mend, so the
 // result only tells the tests and a curious caller whether the system agreed.
 #include "crypto/ProcessHardening.h"

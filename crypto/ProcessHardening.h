@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning core dumps and debugger attachment off for a program that holds a key or a
 // password. A core file of such a program would hold the deciphered memos and the key;
 // so would the memory another process of the same user reads through ptrace. Every

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page counts under one mutex: Lock and Unlock come from whichever thread builds or
 // drops a cipher, and pages are few (one cipher's tables span two), so a map suffices.
 #include "crypto/SecureMemory.h"

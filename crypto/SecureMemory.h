@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeping key material out of swap and core files, and wiping it. The buffers that hold
 // a cipher's key schedule or a password digest are locked into memory (mlock) and left
 // out of core dumps (MADV_DONTDUMP) for as long as they live, and wiped when released.

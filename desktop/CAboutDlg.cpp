@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box. The version comes from the build (the project's version), so the box
 // always shows the version of the program that is running.
 #include "desktop/CAboutDlg.h"

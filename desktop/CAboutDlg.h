@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The About box (template 100): the program's icon, its name with the version of this
 // build, and a line about what it is.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The anchor layout. Rectangles are taken in the parent's client coordinates with
 // exclusive right and bottom edges (x + width, y + height), so a margin of 0 means the
 // control touches the client edge. All controls are placed before any of them is

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CAnchorLayout: keeps a dialog's controls tied to its right and bottom edges when the
 // dialog is resized. Each registered control remembers its distances to the parent's
 // client edges; Apply moves or stretches it so that the anchored distances stay. The

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read-only backup window: a list, a read-only text view and copy and export.
 #include "desktop/CBackupWindow.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CBackupWindow: a memo file opened read-only (a handheld backup .pdb, record.BAK, an
 // archive .ARC) in a window of its own, whose title says it is read-only. It lists the
 // memos with their categories and shows the chosen one; the only commands are copy and

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review dialog, laid out in dialog units of the program's dialog font: the pair's
 // position and what a choice does at the top, the two versions in read-only panes side
 // by side, each with its category and its "keep this one" button, then "keep both"

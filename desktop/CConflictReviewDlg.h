@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review of memos that a HotSync kept in both versions because they were changed
 // on the handheld and on the desktop: one pair at a time, side by side and deciphered,
 // the user keeps the handheld's version, the desktop's, or both. Each choice is handed

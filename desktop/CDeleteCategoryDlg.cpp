@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category delete dialog: two radio buttons of one group, OK and Cancel.
 #include "desktop/CDeleteCategoryDlg.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category delete dialog (template 135): asks what becomes of the memos of a
 // category that is deleted: moved to unfiled (choice 0) or deleted with it (choice 1).
 #pragma once

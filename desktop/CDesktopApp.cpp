@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object. Start-up takes the single-instance lock in the user's private
 // runtime directory, creates the main frame (which opens the message socket) and runs
 // the user dialog; opening a user takes that user's desktop.lock beside the data, which

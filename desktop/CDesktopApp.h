@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's application object: single instance, the profile Tallimor.ini,
 // the HotSync users and their data paths, the current user's store, the count of open
 // dialogs that gates a HotSync, the program's message boxes, the About box and exit.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category editor. It works on the store's category table through the record
 // file's category operations, which give a new category the next desktop id and the
 // first free index, mark renamed categories changed, and move or delete the memos of a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category editor (template 133): the user categories sorted by name, with New,
 // Delete and Rename. Every change goes to the store's category table at once and stands
 // however the editor is closed; OK with a category selected also makes it the main

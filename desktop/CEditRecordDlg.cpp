@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo edit dialog. The text control shows the memo with CR LF line breaks and is
 // limited to 32,767 bytes of code page 932; OK converts strictly, so a character that
 // code page 932 cannot hold is refused with a message instead of being stored as "?".

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo edit dialog (template 136): a resizable dialog in which the user writes a new
 // memo or changes the text and category of an existing one. OK stores the text in the
 // stored memo form (LF line breaks) and files it under the chosen category; the window

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find field: a line edit that Escape empties and that keeps its editing keys.
 #include "desktop/CFindField.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The find field of the main frame's tool bar. The frame passes its text to the main
 // view, which shows only the memos holding it as it is typed; Escape empties it. While
 // it has the focus, the keys that edit a line of text (Delete, the clipboard keys, undo,

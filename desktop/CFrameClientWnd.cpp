@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame's client window. It paints nothing of its own beyond its sunken edge; the
 // main view covers all of it.
 #include "desktop/CFrameClientWnd.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child window that fills the main frame's client area: it creates the main view,
 // measures it once so the frame knows its minimum size, keeps the view filling the
 // area and passes the focus on to it.

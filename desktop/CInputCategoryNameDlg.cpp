@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category name dialog. The name goes into the category object as code page 932
 // bytes; the 15-byte limit is counted in those bytes, so seven double-byte characters
 // and one single-byte character fit, an eighth double-byte one does not.

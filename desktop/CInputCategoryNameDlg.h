@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category name dialog (template 134): asks for the name of a new category or the
 // new name of an existing one. The caller fills the category object, runs the dialog
 // and, on OK, reads the name back from the object. Names are at most 15 bytes of code

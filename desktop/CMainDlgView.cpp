@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main view's controls, list notifications, memo commands and splitter. Controls
 // stand where template 130 puts them, converted from dialog units; the anchor layout
 // keeps them on the right and bottom edges as the frame is resized. The memo list holds

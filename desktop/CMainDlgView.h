@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main view: the child dialog (template 130) that fills the frame's client area and
 // shows the current user's memos: the category filter combo, the memo list, the detail
 // pane with the current memo's whole text, and the new and edit buttons. The program

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main frame. Menus, tool bar and accelerators are built from the resource tables;
 // every command goes through OnCommand so that the view sees it first. HotSync
 // notifications arrive over the message socket and are answered only after they have

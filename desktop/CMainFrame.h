@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: menu 128, tool bar 128, accelerator table 128, the two-pane status
 // bar, and the client window holding the main view. It listens on the program's message
 // socket under the window class "Tallimor-Vexa", where the HotSync notifier reaches it:

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export, import and backup commands: file dialogs, questions and messages around
 // exchange/'s formats, the import's checks and the read-only memo files.
 #include "desktop/CMemoExchange.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CMemoExchange: the File menu's export, import and backup commands of the desktop
 // program. Export writes the open memos (or a backup window's) as KeePass 2 XML, CSV or
 // text, replacing an existing file only after asking, and atomically; import reads a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo list's rows. The texts come from the store on demand, so a row shows the
 // record as it is now: its first line and the name of its category.
 #include "desktop/CMemoListModel.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of the main view's memo list: one record index per row, nothing else. The
 // texts of the two columns (the memo's first line, the category name) are read from
 // the current store when a row is drawn, so rebuilding the list of a 65,535-memo file

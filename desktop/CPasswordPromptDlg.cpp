@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The password prompt, laid out in dialog units like the program's other dialogs. The
 // explanation wraps inside its frame, so texts of any length in the string table fit.
 #include "desktop/CPasswordPromptDlg.h"

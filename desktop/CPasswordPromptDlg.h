@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The password prompt: a short explanation from the string table, a password entry of
 // at most 16 characters like the user dialog's, OK and Cancel. The application runs it
 // to confirm the password of data it is about to create, and to ask for the previous

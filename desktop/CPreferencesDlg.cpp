@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences dialog, laid out in dialog units of the program's dialog font like
 // the dialogs of the original templates. Each delay is editable only while the option
 // it belongs to is checked.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences dialog ("オプション", Tools > Options...): whether a copied memo is
 // cleared from the clipboard and after how many seconds, whether the memos are locked
 // away when the screen locks, and whether and after how many idle minutes. It edits a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI profile. Reads parse the whole file each time, as a private profile does, so
 // two instances never see stale values; writes edit the lines in place and replace the
 // file atomically (temporary beside it, fsync, rename).

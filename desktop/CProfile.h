@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's profile, Tallimor.ini: an INI text of sections and keys read and written
 // the way a private profile is (section and key names match without regard to case,
 // every write reaches the file at once). The file is replaced atomically on each write.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user dialog. Its controls stand where template 131 puts them, converted from
 // dialog units. The password reaches MD5 and Blowfish as code page 932 bytes; a
 // character outside code page 932 is refused with a message instead of being replaced.

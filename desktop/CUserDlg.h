@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user dialog (template 131): the HotSync users sorted by name, the selected user's
 // password hint, and the password. OK opens the user's data through the application;
 // a wrong password is refused with message 149 and may be tried again without limit.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Posting window messages as Qt events.
 #include "desktop/CWindowMessageEvent.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window message posted inside the program: the reload and new-record messages of
 // the main view and the HotSync code that the frame posts to itself travel as queued
 // Qt events carrying the message number and its two parameters.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Filling the category lists. Names are code page 932 bytes in the table and shown
 // converted; the table is walked in index order, the controls keep the names sorted.
 #include "desktop/CategoryLists.h"

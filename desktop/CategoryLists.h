@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category lists that the views fill from the category table: the filter combo of
 // the main view, the category combo of the memo edit dialog and the category editor's
 // list. Their entries are sorted by name as the user reads them, with the fixed

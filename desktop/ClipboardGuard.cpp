@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The clipboard guard. Whether the clipboard still holds the program's copy is decided
 // by the data object: the clipboard hands back the very object the program set for
 // as long as nobody replaced it, and deletes it when somebody does. On X11 the

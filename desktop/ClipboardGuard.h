@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Keeps the memo texts the program puts on the clipboard from lingering: every text
 // it puts there (the clipboard and, on X11, the selection) carries the hint by which
 // clipboard managers know a secret and keep it out of their history, and a copy can

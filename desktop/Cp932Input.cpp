@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code page 932 input limits. Lengths come from the strict converter itself, so that a
 // limit counts exactly the bytes that will be stored; only a text that cannot be
 // converted whole is counted character by character.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Input controls that collect code page 932 text: counting a text's bytes the way the
 // stored form will hold it, refusing input that would pass a byte limit (the 15-byte
 // category names, the 32,767-byte memo text), and the strict conversion that turns a

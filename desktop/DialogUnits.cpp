@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Base units from the font's metrics, computed the way the dialog manager does: the
 // average width of the 52 Latin letters, rounded, and the font's height.
 #include "desktop/DialogUnits.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dialog units to pixels. The program's dialogs are laid out in dialog units of their
 // font, as their templates give them: a horizontal unit is a quarter of the font's
 // average character width, a vertical unit an eighth of its height.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folded memo copies. A copy is a search form of a deciphered memo, so it is wiped
 // before its memory is given back, as the memos' plain text should be.
 #include "desktop/FoldedMemos.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FoldedMemos: the search form (SearchFolding) of every memo of the open store, by
 // record index, so that filtering 65,535 memos as the user types only compares folded
 // texts. The copies are made when the store's memos are deciphered (a reload of the

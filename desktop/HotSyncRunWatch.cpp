@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The watch tries a shared flock without waiting: it fails while the HotSync holds its
 // exclusive one. Taken, it is let go at once, so a HotSync that starts just then is
 // kept out for no more than an instant (and says so, to be run again).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Noticing a HotSync that has died. A HotSync holds HotSync.lock in its user's
 // directory for its whole run, and the kernel lets the lock go when the process ends,
 // however it ends. The desktop program, kept out of its data between the HotSync's

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memo commands on the store. Paste builds every record through the stored memo form,
 // as the memo edit dialog does, so a pasted memo and a typed one are stored alike.
 #include "desktop/MemoCommands.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store side of the memo commands: the first line that the memo list shows, the
 // clipboard text of a set of memos (CR LF line breaks, memos separated by one form
 // feed), and paste, which turns such a text back into new memos of at most 32,767

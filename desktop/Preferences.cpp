@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Preferences in the profile: section "Preferences", one key each, flags as 0 or 1 and
 // delays as decimal numbers, read the way the profile reads every number.
 #include "desktop/Preferences.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's preferences for the program's safety features: clearing a copied memo from
 // the clipboard after a while, and locking the memos away when the screen locks or the
 // program sits idle. Kept in Tallimor.ini under a section of their own; the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing the profile file: the portable copy wins, then the XDG configuration home.
 #include "desktop/ProfileLocation.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program's profile Tallimor.ini lives: beside the program when a copy already
 // stands there (a portable installation), else in the user's configuration directory.
 #pragma once

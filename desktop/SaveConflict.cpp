@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SaveConflict: the checks behind the desktop's message after a save that another
 // program got in the way of. Nothing here reads or writes record.dat itself: the lock
 // probe takes a shared lock only for an instant and lets it go.

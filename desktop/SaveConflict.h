@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SaveConflict: tells a save that another program got in the way of from one that
 // failed on its own, and names that program when it can. Another program has either
 // rewritten record.dat since the store read it (the store refuses to write over it) or

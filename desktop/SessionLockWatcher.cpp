@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lock triggers. The screen saver's signal is taken from any sender and any object
 // path, since desktops publish it under /org/freedesktop/ScreenSaver, /ScreenSaver or
 // both. logind's session object is found by this process's id; a process outside any

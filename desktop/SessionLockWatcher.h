@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tells the program when to lock the memos away: when the session's screen locks (the
 // freedesktop screen saver's ActiveChanged on the session bus, or logind's Lock for
 // this session on the system bus) and, when asked, after the program has had no key or

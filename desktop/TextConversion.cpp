@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversion between Qt strings and code page 932 over the project's own code page 932
 // tables, strict in the direction of the stored bytes.
 #include "desktop/TextConversion.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user interface's edge between Qt's Unicode strings and the code page 932 bytes in
 // which every stored text (memos, category names, the hint, the password) is kept.
 // Conversion into code page 932 is strict: a character it cannot hold is an error that

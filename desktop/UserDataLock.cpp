@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UserDataLock: the flock beside a user's record file. The process id is written only
 // once the lock is held, so a reader that finds the file locked reads the holder's id
 // (or an empty file for a moment, read as unknown).

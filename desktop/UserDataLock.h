@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UserDataLock: one desktop program per HotSync user. While a user is open, the program
 // holds an exclusive flock on `desktop.lock` in the directory of that user's record.dat
 // (<HotSync root><user directory>/Tallimor-Vexa/desktop.lock); the file holds the

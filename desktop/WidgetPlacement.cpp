@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Placement of Qt windows. Rectangles are stored with exclusive right and bottom
 // edges, as the window system's placement record holds them.
 #include "desktop/WidgetPlacement.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window's placement taken from and given to a Qt window: the bridge between the
 // ten-integer placement kept in the profile (WindowPlacement.h) and the main frame or
 // the memo edit dialog it describes.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Clients are kept in arrival order in a list, so that pointers to them stay valid for
 // their notifiers' callbacks and the oldest is at the front when one must make room.
 #include "desktop/WindowMessageListener.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's end of the message socket, driven by its event loop without
 // ever waiting on a client: connections are taken as they come, each request is read
 // in whatever pieces it arrives in, and only a whole request reaches the handler. A

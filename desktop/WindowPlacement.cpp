@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading and writing the ten-integer window placement. The reader follows scanf's "%i"
 // conversion so that strings written by earlier versions (or by hand, in hex) still
 // parse, but refuses numbers that do not fit instead of wrapping them.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The saved window placement: ten integers that the profile keeps under "Position" for
 // the main frame ("MainFrame") and the memo edit dialog ("EditRecord"), written with
 // "%i:%i:%i:%i:%i:%i:%i:%i:%i:%i" and read back with the same format.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallimor: the desktop program. Reads its command line, finds the HotSync root and the
 // profile, and runs the application object.
 #include <QApplication>

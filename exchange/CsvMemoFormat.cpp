@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSV writer and its strict reader. The reader walks the bytes once with a small
 // state machine; it never allocates more than the fields it has read.
 #include "exchange/CsvMemoFormat.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memos as CSV (RFC 4180, UTF-8, a header row "category,text,private"): one row a memo,
 // in file order. Text fields are always quoted, so line breaks, commas and quotes in a
 // memo survive; rows end with LF. The reader takes what the writer writes and what a

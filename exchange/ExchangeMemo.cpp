@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Building exchange memos from stored records: the one place where stored text turns
 // into the UTF-8 of every export.
 #include "exchange/ExchangeMemo.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo as it leaves the store for another program and comes back: UTF-8 text with
 // LF line ends, its category by name and its private flag. The export formats write
 // these, the import readers make them, and the helpers here build them from stored

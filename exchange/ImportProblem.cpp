@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // English meanings of the import faults, one row a fault.
 #include "exchange/ImportProblem.h"
 

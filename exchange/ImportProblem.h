@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why an import file was refused, and where: the readers and the import's own checks
 // stop at the first fault and report it here, before anything reaches the store. The
 // desktop program shows each fault in Japanese from its string table; the English

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The KeePass 2 XML writer. Entry and group UUIDs are a random prefix per export and
 // a counter, so two exports never share an identity when imported into one database.
 #include "exchange/KeePassXmlFormat.h"

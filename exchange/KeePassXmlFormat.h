@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memos as the unencrypted KeePass 2 XML that KeePassXC imports (keepassxc-cli import):
 // a root group "Tallimor" holding one group per category, and in each one entry per
 // memo with the memo's first line as title and the whole memo as notes. Private memos

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a record file for tallimor-dump with the store's own reader, keeping the
 // records in file order rather than in a slot list; a Palm database file is read with
 // the .pdb reader and laid out the same way.

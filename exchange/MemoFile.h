@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MemoFile: a file of memos opened read-only, read once: a record file (record.dat,
 // a backup record.BAK, an archive .ARC) or a handheld memo database (.pdb) such as a
 // handheld backup. It holds the header, both info blocks, the category table found in

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deciphering memo copies for tallimor-dump with the same cipher, byte order and password
 // check as the desktop program's protected store, and showing them as UTF-8.
 #include "exchange/MemoFileTexts.h"

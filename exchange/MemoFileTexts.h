@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo texts of a file opened read-only (tallimor-dump --password, the desktop
 // program's backup window): the password is checked against the digest in the file's
 // application information as the desktop program's store checks it, each record is deciphered (when the file is protected) and its memo, up

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import into a store: every check before the first change, and a failed change taken
 // back whole.
 #include "exchange/MemoImport.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Importing exchange memos into a store, all or nothing. Prepare checks every memo
 // first (code page 932 can hold its text and category name, it fits a record) and
 // reports the first that cannot be stored by its number in the file; only a set that

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The plain text writer and reader, line by line; the "%%" escape is the only rule.
 #include "exchange/TextMemoFormat.h"
 

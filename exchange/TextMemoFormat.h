@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memos as plain text, readable as they are and read back into the same memos. Each
 // memo is a header line, then its text, then a line end:
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The private window message by which the HotSync notifier tells the desktop program about
 // a HotSync, and the codes it carries in wParam. Shared by the notifier (sender) and the
 // desktop program's main frame (receiver), which finds it under kDesktopWindowClass.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A request is read in as many pieces as it arrives in; more bytes than a request
 // (the protocol has one request a connection) make it malformed.
 #include "notifier/IncomingWindowMessage.h"

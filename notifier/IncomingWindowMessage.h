@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A client of the message socket whose request is still arriving. The server's owner
 // reads from it whenever its descriptor is readable, never waiting, so that a client
 // that connects and sends nothing costs the owner's event loop nothing; once the whole

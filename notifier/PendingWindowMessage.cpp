@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Answering a received window message. The reply is small enough to fit an empty socket
 // buffer whole, so it never waits on the sender; the short deadline is only a safeguard.
 #include "notifier/PendingWindowMessage.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window message that a server has received and not yet answered. Its sender is
 // blocked until Reply, which is what makes the exchange as synchronous as SendMessageA:
 // handle the message completely, then reply.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding and checking the private runtime directory. The check runs on every use, not only
 // when the directory is created: /tmp is shared, and another user may have made the
 // fallback name first, or the user may have opened the directory up since.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user's private runtime directory, where the desktop program's message socket and its
 // single-instance lock live: $XDG_RUNTIME_DIR, else /tmp/tallimor-<uid>. Only a directory
 // that nobody but the user can enter is used, so only the user's programs can reach the socket.

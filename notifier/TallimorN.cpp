@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync notifier libTallimorN.so: the HotSync manager calls HS_Notify when a HotSync
 // may start, has started and has ended, and the notifier passes each event on to a running
 // desktop program as message 5120, waiting until the program has handled it. No state is

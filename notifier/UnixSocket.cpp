@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bounded operations on Unix stream sockets. Waiting is done with poll() against an
 // absolute deadline, so that interrupted calls resume with the time that is left.
 #include "notifier/UnixSocket.h"

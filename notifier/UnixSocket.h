@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A connected or listening Unix stream socket owned by one object, with the few bounded
 // operations the window-message transport needs: every wait has a deadline, no call can
 // raise SIGPIPE, and the user at the other end can be checked.

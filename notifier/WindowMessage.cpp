@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding and strict decoding of the window-message wire form. The layout is spelled out
 // byte by byte rather than copied from a struct, so that it does not depend on padding or
 // on the byte order of the machine.

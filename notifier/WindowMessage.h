@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window message as it travels between programs over the message socket, and its
 // fixed-size wire form. Each connection carries exactly one request and one reply.
 //

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One request and one reply over a fresh connection per message. A fresh connection per
 // message is what lets the program at the other end start or end between two messages
 // and still be found, or found missing, every time.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending a window message to another program of the same user, the stand-in for
 // FindWindowA followed by SendMessageA: the program is found by its window class, and the
 // call returns only when that program has handled the message and answered.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts for the window-message transport's results, for the desktop program's error
 // messages and for logs.
 #include "notifier/WindowMessageResult.h"

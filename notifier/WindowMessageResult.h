@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Results of the window-message transport (the stand-in for FindWindowA/SendMessageA
 // between programs). They sit in their own range, apart from the record store's codes
 // in store/ResultCodes.h, and never reach a file or the HotSync manager.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The listening end of window messages. A socket file outlives a program that crashes, so
 // Listen tells a live listener from a leftover by connecting to it: a refused connection
 // means nobody is there and the file may go.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The receiving end of window messages: a listening socket named after a window class in
 // the runtime directory. It is driven by the owner's event loop: wait until fd() is
 // readable, take the client with AcceptOne, handle the message, then Reply; or, for an

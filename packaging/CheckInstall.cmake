@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the installation in PREFIX (made by tests/InstallTree.cmake) as a user gets it:
 # every expected file is there and nothing unexpected; the command-line programs start
 # and answer --help; whatever needs the Sync Manager library loads the installed copy

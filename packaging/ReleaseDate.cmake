@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The release date that the installed man pages carry, as YYYY-MM-DD (UTC): the time in
 # SOURCE_DATE_EPOCH when it is set, so that a distribution's rebuild gives the same
 # pages; else the date of the source tree's last commit; else today.

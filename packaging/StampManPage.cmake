@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Copies the man page INPUT to OUTPUT with its header line carrying this release: the date
 # (DATE) and the source field ("Tallimor VERSION") of `.TH NAME SECTION "date" "source"
 # ...`. Every other line is copied as it is. A page without such a header line is an

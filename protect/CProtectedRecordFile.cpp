@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CProtectedRecordFile: deciphering on read, enciphering on write, and the password
 // checks against the application information. The cipher transforms records in place;
 // the write deciphers them again right after the file is written, so memory never

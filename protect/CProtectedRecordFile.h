@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CProtectedRecordFile: the desktop program's record store. It is the record file of
 // the store layer with one addition: when it is keyed with the user's password, every
 // memo is deciphered as the file is read and enciphered as it is written, with Blowfish

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a file of kept memos with the store's own reader, keyed with the previous
 // password. The reader is a protected store of its own that is never marked changed,
 // so it writes nothing when it goes; a file read only in part is refused as a whole,

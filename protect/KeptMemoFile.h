@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KeptMemoFile: memos that a HotSync kept aside when the password had changed on the
 // handheld while the desktop held new or changed memos under the previous one. The
 // conduit moves them, still enciphered with the previous password, into a file beside

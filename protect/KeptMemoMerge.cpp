@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The merge of kept memos into the store. The store's live records are indexed once,
 // by id and by content, before anything is added, so that the memos this merge adds
 // are never taken for ones that were there before it.

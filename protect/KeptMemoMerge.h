@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // KeptMemoMerge: puts the memos of a kept file (KeptMemoFile, deciphered with the
 // previous password) into the open store, where the store's next save enciphers them
 // with the current key and the next HotSync sends them to the handheld.

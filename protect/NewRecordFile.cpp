@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the record.dat of a user before the first HotSync: the image is built with the
 // store's own format code (header encoder, info block, category table), so it reads back
 // like any file the conduit wrote. The file is linked into place from a locked temporary,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record.dat that the desktop program makes for a user who has had no HotSync yet.
 // It is a real memo database from the start: the handheld memo database's name, creator
 // and type, the Unfiled category, and the digest of the password the user typed, so that

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the password digest and hint from application information data, and the MD5
 // check of a typed password. No password byte is copied here: MD5 reads the caller's
 // buffer and scrubs its own state, and the computed digest is wiped before returning.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The password information that the handheld keeps in the memo database's application
 // information after the category table: the MD5 digest of the password (16 zero bytes:
 // no password) and a hint, and the check of a typed password against that digest. Used

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored memo form and its line-end conversions. CR and LF are single bytes that
 // never occur inside a double-byte character of code page 932 (trail bytes start at
 // 0x40), so the conversions work on the bytes without decoding them, and equally on

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The stored memo form: how a memo's text lies in a record's data between a load and a
 // save (the text with LF line ends, one NUL, zero filler up to a multiple of 8 bytes, so
 // that the cipher covers every text byte), and the line-end conversions between that form

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UnsavedChanges: the store as last read or written, the changes made since, and their
 // replay on the file read anew. A slot keeps its record from one load to the next (the
 // desktop marks memos deleted and never empties a slot), so the remembered state of a

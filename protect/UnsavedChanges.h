@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UnsavedChanges: what the user changed in the store since the file was last read or
 // written, told apart from what was there, so that the changes can be put back on top
 // of the file after another program (a HotSync that ran without telling the desktop

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening a user's store: the password check on a temporary unkeyed store, then the
 // switch of the current store. The new store is made before the old one goes, so that a
 // failure to make it leaves the application with the data it had.

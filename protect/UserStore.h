@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store side of opening a HotSync user's data: checking the typed password against
 // the digest in the user's record file, making the store keyed with that password that
 // becomes the application's current store, and reading the password hint for the user

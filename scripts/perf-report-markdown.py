@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Turns the JSON of the project's benchmark programs into docs/performance.md.
 
 Used by scripts/perf-report, which builds and runs the programs; standard library only.

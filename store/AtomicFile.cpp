@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Atomic replacement of a whole file through the file-system seam: temporary beside
 // the target, fsync, rename, and an fsync of the directory so that the rename itself
 // survives a crash.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replaces a file on disk all at once: the new contents go to a temporary file
 // beside the target, are flushed to the disk, and are renamed over the target, so
 // a reader (or a run killed half way) sees either the old file or the new one. A

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed-width integers in byte buffers, in both byte orders, for every file and
 // message format of the project: the record file is little-endian, the handheld's
 // .pdb files and the values inside the category table big-endian. The order is in

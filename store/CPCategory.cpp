@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPCategory: a category's fields and the copy-out rules for its two names.
 // Names are kept NUL-terminated inside their fixed arrays at all times.
 #include "store/CPCategory.h"

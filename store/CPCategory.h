@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPCategory: one of the 16 categories of a database: index 0 to 15, a one-byte
 // unique id, a name of at most 15 bytes, the same name made safe for file names,
 // and the changed flag. CPCategoryTable holds them; see store/CPCategoryTable.h.

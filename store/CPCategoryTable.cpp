@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPCategoryTable: the 16 owned category slots, their 276-byte stored form, and
 // the rules for adding (first free index, ids unique within the table) and
 // finding categories. Invariant: a category in slot i has index i.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPCategoryTable: the 16 category slots of a database, indexed by category
 // index, and their 276-byte stored form at the start of the app info data:
 // changed-categories word (most significant byte first), 16 names of 16 bytes,

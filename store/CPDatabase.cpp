@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPDatabase: the record slot list shared by the conduit's database managers, with
 // first-fit add, look-up by id, the iteration modes, the sorts and the id-list
 // reorder. A user's list may hold 65,535 records, so the slots are a RecordSlots,

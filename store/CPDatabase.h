@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPDatabase: the common base of the conduit's two database managers (the desktop-file
 // manager and the handheld manager). It owns the sparse record slot list and the
 // category table, keeps the sync type and capability flags, and offers lookup,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPRecord: field access, status and mark bits, comparison, and the conversions
 // between a record and the Sync Manager's raw record. Data is held in an owned
 // array allocated without throwing, so that allocation failure becomes a result.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPRecord: one record of the memo database on either side of a HotSync: id,
 // category, status bits, private flag, marks and an owned block of opaque data.
 // It converts to and from the Sync Manager's raw record (handheld side); the

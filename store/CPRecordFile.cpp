@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPRecordFile: load and save of the desktop program's record.dat over the shared
 // format code, the record list, and the desktop's category operations. Save
 // replaces the file whole through LockedFile; the file must already exist.

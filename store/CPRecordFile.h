@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CPRecordFile: the desktop program's record file (record.dat): load, save, the
 // record list with first-fit add, and the category operations the desktop
 // program needs (add with id assignment, rename, delete with record handling).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding a code's text in a layer's table; the tables are short, so a walk in
 // table order is all it takes.
 #include "store/CodeMeaning.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one look-up from numeric codes to their text. Each layer that names codes of
 // its own (the shared results, the Sync Manager, the users library, the window-message
 // transport, the HotSync log's activities) keeps only a table of CodeMeaning rows, one

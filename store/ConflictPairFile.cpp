@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pair file: a strict reader of its text (numbers only where numbers belong, no
 // value past 32 bits, a bounded number of lines), a writer through AtomicFile.
 #include "store/ConflictPairFile.h"

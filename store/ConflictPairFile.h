@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memos a HotSync kept in both versions because they were changed on both sides:
 // which records form each pair, in a small file beside the desktop file (record.CFL
 // beside record.dat). The conduit writes it; the desktop program reads it to offer a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CopyOut: the store's one rule for handing bytes to a caller's buffer, shared by
 // the record file's app info and the database managers' application data: a
 // buffer too small gets the needed size back instead of a partial copy.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Byte-level helpers for text in code page 932 (Shift-JIS with the Windows
 // extensions), the encoding of every stored name: where a double-byte character
 // starts, and case-blind comparison that leaves double-byte characters alone.

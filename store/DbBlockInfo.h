@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sync Manager's application-information / sort-information block record: the
 // form in which the app info and sort info blocks cross between a database manager
 // and its caller. Field order and widths are the handheld platform's; the block bytes

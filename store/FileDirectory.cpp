@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Directory helpers of the files replaced by rename (see FileDirectory.h); the
 // flushing and the clean-up go through the file-system seam.
 #include "store/FileDirectory.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the files that are replaced by rename share about the directory they live in:
 // where it is, flushing it so that a rename survives a crash, and clearing away the
 // temporaries that writers killed half way left in it. The last two are shorthands for

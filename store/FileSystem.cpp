@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file-system seam (see FileSystem.h): the real primitives, and the compound
 // operations every writer shares, each written once here on top of the primitives so
 // that a fault injected into any one call is seen by all of them alike.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one seam between the program and the file system. Every writer, every lock and
 // every guarded open reaches files through FileSystem::Default(): the primitives below
 // are one system call each and virtual, so a test can wrap the real file system and

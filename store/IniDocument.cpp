@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line splitting and line reading shared by the project's INI formats.
 #include "store/IniDocument.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The project's INI texts (the HotSync users file, the emulated handheld's identity,
 // the desktop profile) as the lines they are made of. Reading keeps every line and
 // its line end, so that a program that edits one value can write the rest back byte

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LockedFile: exclusive opening with flock and whole-file replacement by rename.
 // Open() re-checks, after locking, that the descriptor still names the file at the
 // path, because a concurrent Replace() may have renamed a new file over it.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // LockedFile: a record file opened without sharing. The open descriptor holds an
 // exclusive lock (flock) on the file, so a second program that opens it while the
 // first has it open is refused; and the file is rewritten only by replacing it

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sync Manager's raw record: the form in which a record crosses between the
 // handheld and the conduit. The fields, their order and widths are those of the
 // handheld's 28-byte raw record image; the record bytes are reached through a

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record file's structures and the whole-file reader and writer. Reading and
 // writing go through small buffers of their own, so that a file of many small
 // records costs few system calls; every length read from the file is checked

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop record file format (record.dat), shared by the desktop program's
 // CPRecordFile and the conduit's desktop-file manager: the 84-byte header, the
 // info blocks (app info and sort info), the record images, and the reader and

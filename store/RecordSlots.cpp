@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordSlots: first-fit slot allocation over a bitmap of occupied slots, with a
 // second bitmap marking full words so that the lowest empty slot is found by
 // looking at one bit per 4,096 slots; and an id index built lazily, so that a

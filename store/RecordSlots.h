@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RecordSlots: the sparse array of owned records in which a record's slot number
 // is its index, shared by the record file and the database managers. Adding takes
 // the lowest empty slot and look-up by id finds the lowest slot holding that id,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Meanings of the shared result codes, kept as one table in code order so that a
 // reader can hold it against the list of constants.
 #include "store/ResultCodes.h"

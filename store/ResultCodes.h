@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric results shared by the record store and the conduit. Every operation
 // returns one of these as a 32-bit signed value, 0 for success. Sync Manager results
 // are passed through unchanged and are not listed here.

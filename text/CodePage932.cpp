@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Strict code page 932 conversion. Decoding computes the single-byte half (ASCII and
 // half-width katakana) and looks double-byte codes up in the generated table; encoding
 // uses a per-character table built once from the same data: the lowest code of each

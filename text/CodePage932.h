@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CodePage932: strict conversion between Unicode (UTF-8 or UTF-16) and code page 932
 // (Windows-31J), the byte encoding of every stored text: memos, category names, the
 // hint and the password bytes. It agrees with glibc's iconv "CP932" code for code, but

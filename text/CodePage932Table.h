@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data of code page 932 as glibc's iconv "CP932" converts it, generated once by
 // text/tools/cp932_table_gen.cpp. Only CodePage932.cpp and the tests use it; the
 // single-byte half of the code page is computed there, not stored.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search folding. Both entry points read characters one at a time and share one
 // folding step; a voiced mark is joined to the letter before it, so a letter is held
 // back until the character after it is known.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SearchFolding: brings a text to the one form in which the memo search compares, so
 // that a plain substring search finds a memo however its letters were typed: Latin
 // letters in lower case, full-width ASCII (U+FF01-FF5E) as ASCII, half-width katakana

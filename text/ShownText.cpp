@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one decode-and-show step for stored text that may not be valid code page 932.
 #include "text/ShownText.h"
 

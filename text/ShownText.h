@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How stored code page 932 text is shown where it may not decode: on terminals, in
 // the command-line programs' output, in the HotSync log and in the users file. One
 // form everywhere: a byte that is no character shows as \xHH (upper-case hex), so

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared command-line reader and help writer on declarations made for the test:
 // the option forms a getopt_long user expects, every usage error a declaration implies,
 // and help texts that list exactly what the parser accepts.

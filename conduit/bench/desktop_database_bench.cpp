@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the conduit's desktop-file manager at the largest database a
 // handheld holds (65,535 records): reading record.dat for a slow synchronization,
 // claiming every record by id, listing the ids, and writing the file back.

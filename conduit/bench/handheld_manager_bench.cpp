@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Costs of the handheld database manager at handheld scale: getting every record
 // by id, listing the record ids, and loading every record for a slow
 // synchronization. Run with 8,192 and 65,535 records: each cost should grow in

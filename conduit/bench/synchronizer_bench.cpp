@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark of a whole slow (and, for comparison, fast) HotSync through the synchronizer: an emulated handheld
 // and a desktop file of N 64-byte memos each (8,192 and 65,535, the most a handheld
 // database holds), one in 64 changed on each side since the last HotSync, whose

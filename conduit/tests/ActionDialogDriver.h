@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Works the conduit's HotSync action dialog as a user would, from a timer that fires
 // once the modal dialog is up: for tests that call the library's configuration calls
 // (directly, or through the HotSync program) and must answer its dialog.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the backup copy and the archive files: their paths by the extension
 // rule, when the backup is read and how it is replaced, and how archives are
 // created, extended and protected from being written over when they could not

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the conduit's desktop-file manager: opening by sync type and phase,
 // reading once, the record, block and category operations, and the files it
 // writes, compared byte for byte with independently built files and with the

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks libTallimorC.so as the HotSync manager loads it: exactly the six entry points
 # are exported, and the help page the dialog opens stands beside it.
 # Run with: cmake -DLIBRARY=<path> -P CheckConduitExports.cmake

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync action dialog on Qt's offscreen platform: how a record selects the
 // buttons and fills the current settings, what OK and Cancel write back, help, the
 // pictures; then the two configuration calls of libTallimorC.so driven through dlopen

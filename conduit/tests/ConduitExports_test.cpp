@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libTallimorC.so as the HotSync manager sees it: loaded with dlopen, its six exports
 // looked up by their plain names and called with records built byte by byte at the
 // manager's offsets. This process makes no Qt application of its own, as a HotSync

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test fixture for the conduit's desktop-file managers: a temporary user directory
 // with a HotSync log run open in it, the sync log that writes to that run, and
 // helpers to read back the run's entries and the files left in the directory.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the handheld database manager against an emulated handheld attached to
 // the Sync Manager library: opening by sync type, loading and walking records,
 // changes as they reach the .pdb file, the app info block, and the result and log

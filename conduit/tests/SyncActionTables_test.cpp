@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The action tables as data: their sizes, that no key is listed twice (a repeated
 // key would leave its later row unreachable), that every key is made of the
 // states the tables print, and the cells that the synchronizer's edge cases rest on.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The merge of the handheld's and the desktop's category tables in a HotSync:
 // categories added, renamed and deleted on either side, the 15-category limit, the
 // first-HotSync marks, and the per-category archives the merged table names.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reliability of a HotSync against the Sync Manager failing: a clean run of a fast
 // and of a slow synchronization is counted, then each of its Sync Manager calls in
 // turn is made to fail (the link lost from that call on, or that one call failing

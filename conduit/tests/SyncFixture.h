@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test fixture for whole synchronizations: an emulated handheld and a desktop user
 // directory in a temporary root, built from plain descriptions of their memos
 // (independently of the conduit's code: the .pdb through the handheld library, the

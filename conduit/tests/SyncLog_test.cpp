@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the conduit's sync log against the HotSync log it writes to: the exact
 // entry of every operation with its activity code, the header before a conduit's
 // first error, and messages that would not fit the entry buffer.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One side overwriting the other (sync types 2 to 5 and 7), and the run as a whole:
 // the types that do nothing or are refused, the log's entries, several databases
 // in one run, and the databases named by descriptors.

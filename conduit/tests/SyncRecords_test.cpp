@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole fast and slow synchronizations on an emulated handheld: memos added,
 // edited, deleted and archived on either side or both, conflicts, the backup copy's
 // part in slow synchronization, and the record-id check after the passes.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole HotSyncs through the ordinary mishaps of users: a reset handheld, HotSyncs that
 // fail and are done again, a password changed on the handheld, private and archived
 // memos, a damaged backup, a record too long for the desktop, a handheld database cut

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every pair of states that the action tables reconcile, driven through a whole
 // fast or slow synchronization each, with equal and with different contents: both
 // sides must end holding the same memos, and every version that should survive

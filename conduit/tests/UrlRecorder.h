@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Catches the URLs the program under test asks the desktop to open (help pages) instead
 // of starting a browser, for as long as it exists.
 #pragma once

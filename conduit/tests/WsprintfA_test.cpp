@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the wsprintfA-compatible formatter and of the string table loader that
 // the sync log's messages rest on.
 #include "conduit/WsprintfA.h"

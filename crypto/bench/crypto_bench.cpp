@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Throughput of CBlowfish's buffer operations and CMD5 on 16 MiB, each measured next to
 // OpenSSL on the same buffer in the same run; after the runs it prints each pair's
 // speed ratio (OpenSSL's time / ours: above 1 means ours is faster), from the medians

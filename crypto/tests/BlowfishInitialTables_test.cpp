@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks the generated Blowfish start tables against pi computed here by the
 // Bailey-Borwein-Plouffe series, a different formula from the generator's, so that a
 // fault in either one shows up as a mismatch.

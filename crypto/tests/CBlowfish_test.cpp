@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CBlowfish: the published test vectors, agreement with OpenSSL's BF_* functions
 // on random keys and data in the stored byte order (big-endian halves), the key
 // schedule's edge cases, the buffer operations' tails, and the scrubbing on destroy.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CMD5: the RFC 1321 suite, agreement with OpenSSL's MD5 on random messages fed
 // in random pieces (padding boundaries included), and the edges of Update, Finalize and
 // RawDigest.

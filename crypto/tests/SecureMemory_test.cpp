@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Key material kept out of swap and core files: locked pages are counted so that two
 // buffers on one page keep it locked until both are gone, wiping really zeroes, and a
 // hardened process is neither dumpable nor allowed a core file (checked in a child, so

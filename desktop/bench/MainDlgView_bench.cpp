@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the main view on a 65,535-memo file (the handheld's limit), on Qt's
 // offscreen platform with the frame shown, so each rebuild includes laying out and
 // painting the list: the reload message (combo and list), the list rebuild under

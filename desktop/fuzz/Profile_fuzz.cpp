@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the profile reader: arbitrary bytes as Tallimor.ini, read for a few
 // names and then edited. Whatever the file holds, a value written must read back as
 // written (blanks at its ends aside), a key of another section must keep its value, and

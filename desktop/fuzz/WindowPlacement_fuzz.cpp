@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the window placement kept in Tallimor.ini: arbitrary text as the
 // "Position"/"MainFrame" value, read the way the main frame restores itself (profile,
 // ten-integer parse, placement given to a real window on Qt's offscreen platform).

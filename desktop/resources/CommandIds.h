@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Command identifiers of the desktop program: the ids that menu 128, tool bar 128,
 // accelerator table 128 and the main view's pop-up menus carry. The frame routes every
 // command by these numbers, and the string table keeps each command's status prompt

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The rows of menu 128, tool bar 128, accelerator table 128 and the pop-ups of menu 142,
 // one entry a line in the order they are shown.
 #include "desktop/resources/Menus.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Menu 128, tool bar 128 and accelerator table 128 of the main frame, kept as data: the
 // frame builds its menu bar, tool bar and shortcuts from these tables, and tests walk
 // them. Texts are UTF-8 with "&" marking the mnemonic and "\t" before the key hint.

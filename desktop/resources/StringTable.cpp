@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The string table's rows, one a line in ascending id order, so that a reviewer can hold
 // it against the program's resources and LoadString can search it by halves. A command's
 // prompt is "status bar text\ntool tip", as the status bar and tool bar split it.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's string table: every text that the user interface shows, kept
 // under a numeric id as the program's resources number them. Code refers to texts only
 // by id; the texts are UTF-8 here and reach the widgets unchanged.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The anchor layout on its own: registration from the control's present place, the
 // four flags, replacing and removing entries, and controls that are gone.
 #include <QPushButton>

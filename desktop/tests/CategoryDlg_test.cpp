@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The category dialogs: the editor's sorted list without the unfiled category, New with
 // its id and index and the 15-category limit, Rename with the changed mark, Delete with
 // the memos moved or deleted, the messages without a selection, OK and the filter; the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the program leaves on the clipboard: every memo text carries the secret hint,
 // a copy is cleared after the chosen delay and at exit only while the clipboard still
 // holds it, and a cut's text (the only way back to the memos it deleted) never is.

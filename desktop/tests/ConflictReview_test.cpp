@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review of memos kept in both versions: which recorded pairs are offered, what
 // each choice does to the store and to record.CFL, and the dialog showing both
 // versions deciphered.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application object: the single instance (in process and with the real program),
 // the profile's remembered user, the per-user "LastCategory", the open-dialog count, the
 // data path, the user switch and exit when the current data cannot be written, and the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo edit dialog: line breaks between the control and the stored memo form, new
 // memos and their category, the combo's editor entry, the empty-text and unstorable-text
 // refusals, the 32,767-byte limit, the placement kept under "EditRecord", the minimum

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GUI tests' sandbox and record file writer. The writer lays out header, app info
 // block and record images itself and enciphers with Blowfish block by block (big-endian
 // halves), so the desktop code is checked against bytes it did not produce.

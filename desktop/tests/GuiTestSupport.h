@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixtures of the desktop program's GUI tests: a sandbox per test (private runtime
 // directory, HotSync root with users, profile), record files written byte by byte the
 // way the handheld's data reaches the desktop, and helpers to spin the event loop.

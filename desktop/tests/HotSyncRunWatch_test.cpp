@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Noticing a dead HotSync through its lock: a lock held by a live process is not
 // released; once that process is killed it is, and only once; a lock nobody holds at
 // the start is not watched at all, and the watch never makes the file.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main view: the category combo and the memo list rebuilt from the store by record
 // order and filter, the detail pane and the counter, the selection following clicks and
 // keys, Enter and Escape, the filter combo and its editor entry, the splitter, and the

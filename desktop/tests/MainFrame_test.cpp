@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main frame: every HotSync notification code with and without a dialog open and
 // before any user is logged in, the socket's synchronous answer, Save All and Restore
 // (also when the file cannot be written), the enabling rules, the accelerators, and the

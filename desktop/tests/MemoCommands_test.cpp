@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo commands on the store and the list: delete with its question and undo, cut,
 // copy and paste through the clipboard with the form-feed format and the 32,767-byte
 // pieces, select all, moving to a category, the pop-up menus with their enabling, and

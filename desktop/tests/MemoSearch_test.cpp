@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The memo search: the find field's text filters the list within the category filter,
 // folded so that case and full-width or half-width forms do not matter; the counter and
 // the current memo follow what is shown; the commands that work on rows see only those

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's password prompts, driven through the real user dialog and the real
 // prompt: the confirmation before a user's first data is created (a mismatch refused, a
 // match creating the file with the password's digest), and the previous password asked

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences dialog reached through Tools > Options: it shows the preferences in
 // effect, each delay editable only with its option, and OK puts the choice into effect
 // and into Tallimor.ini while Cancel changes nothing.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preferences in Tallimor.ini: defaults when missing, a round trip through the
 // file, delays brought inside their bounds, and the rest of the profile kept.
 #include <gtest/gtest.h>

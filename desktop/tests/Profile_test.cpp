@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The INI profile: private-profile lookups, atol reading, in-place edits that keep the
 // rest of the file, and atomic replacement.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real program in processes of its own: a second start ends silently, an instance
 // killed outright does not block the next start, and the notifier library's HS_Notify,
 // called from this process, reaches it for every event type, with its user dialog open

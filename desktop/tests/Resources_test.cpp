@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's resource tables against the texts and layouts that users see: the
 // strings are compared with literals typed from the product's text, not taken from the
 // table, and the menu, tool bar and accelerator tables are walked row by row.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program when another program got in the way of a save: every save path (Save
 // All, the HotSync start, switching users, exit) says so, names the other program, and
 // on Yes reads the file anew with the unsaved edits on top; on No every edit stays in

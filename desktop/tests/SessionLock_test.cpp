@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Locking the memos away: the store is written back first, then the key and every
 // deciphered memo are forgotten and the view emptied, and only the password brings
 // them back; a lock waits for an open dialog and for a HotSync; a HotSync while locked

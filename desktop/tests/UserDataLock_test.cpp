@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the lock that keeps a second desktop program off a user's data: refused
 // while held (also within one process, as two programs would be), the holder named by
 // its process id, given up on release and on the holder's death, and made beside

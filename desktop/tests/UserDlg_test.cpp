@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user dialog: the sorted user list with its preselection, the hint following the
 // selection, the 16-character password, wrong passwords refused without limit, passwords
 // beyond ASCII reaching MD5 and Blowfish as code page 932 bytes, and Cancel.

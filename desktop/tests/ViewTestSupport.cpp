@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The views' test fixtures. Record files come from the independent writer of the GUI
 // tests; the program is started and logged in as a user would be.
 #include "desktop/tests/ViewTestSupport.h"

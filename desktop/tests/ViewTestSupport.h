@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixtures of the main view's, the memo edit dialog's and the category dialogs' tests:
 // a logged-in program on a record file with categories and memos, quick access to the
 // view, the store and the frame's enabling state, and answering the modal dialogs that

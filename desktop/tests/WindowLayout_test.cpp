@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the user sees of the windows' layout and text fields: the desktop's font with a
 // Japanese fallback, the About box's notice shown whole, the category label clear of the
 // window's edge, a click in the category column that does not scroll the memos' text

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ten-integer window placement: what the reader accepts, what it refuses, and that
 // the writer's text reads back unchanged.
 #include <gtest/gtest.h>

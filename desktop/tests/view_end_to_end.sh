@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End to end under a virtual X server, with real input events: a handheld with a
 # protected memo database is HotSynced to the desktop; in the desktop program's window
 # the user logs in, writes a new memo with Ctrl+N, files it with OK and saves with

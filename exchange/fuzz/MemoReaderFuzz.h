@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The property both memo reader fuzz targets check: any bytes read or are refused with a
 // fault (and no memo), never crash; whatever reads writes out and reads back the same
 // memos, and the import's checks name a memo of the file when they refuse one.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the plain text memo reader (see MemoReaderFuzz.h for what must hold).
 #include "exchange/TextMemoFormat.h"
 #include "exchange/fuzz/MemoReaderFuzz.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A test helper that imports a CSV or text export into a record file the way the
 // desktop program's import does, so that scripts can check that an export read back
 // gives the same memos. Usage: tallimor_import_into_store [--clear] csv|text FILE STORE,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Archives read beside their record.dat: the memos of "<category>.ARC" are filed in the
 // category of that file name in record.dat's table (a name with a character unsafe in
 // file names included), Unfiled where no category has that name or no record.dat

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export formats and their readers: what the writers write reads back into the
 // same memos whatever the text holds, the reader takes what spreadsheets make of a
 // file, and malformed files are refused with the memo and line of the fault.

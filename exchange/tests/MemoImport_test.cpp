@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Import into a real store read from a file written independently: every check comes
 // before the first change, categories are found by name, made while there is room and
 // otherwise the memo is Unfiled, and the memos saved read back as new memos.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fault injection into Sync Manager calls: parsing of the environment setting and
 // the per-call decision.
 #include "hotsync/handheld/FaultInjector.h"

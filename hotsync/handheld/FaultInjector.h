@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Makes a chosen Sync Manager call fail, for the reliability tests of the conduit,
 // and counts the calls so that a test can first count the calls of a whole run and
 // then fail each of them in turn. Set from code, or from the environment variable

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated handheld's directory: the identity file and the mapping of database
 // names to .pdb files. Every file is replaced atomically.
 #include "hotsync/handheld/Handheld.h"

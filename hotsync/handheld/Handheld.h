@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An emulated handheld: a directory holding the handheld's identity in the text
 // file `handheld.ini` and each of its databases as `<database name>.pdb`. A .pdb
 // copied into the directory becomes part of the handheld.

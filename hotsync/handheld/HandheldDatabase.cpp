@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The in-memory database of the emulated handheld: unique id assignment, record
 // and resource writes, purges and flag resets, and the atomic save to its .pdb.
 #include "hotsync/handheld/HandheldDatabase.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One database of the emulated handheld, held in memory while it is open: its
 // header, app and sort info, and records (or resources), with the changes a
 // handheld makes to them. Nothing reaches the disk until Save, which replaces the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Position and id indexes of a handheld database's records. Holes left by removals
 // are compacted away once they outnumber the records, so the table never grows
 // beyond about twice its contents and every operation stays logarithmic.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ordered record list of one handheld database, indexed both by position and
 // by unique id. Positions shift when a record is removed, as on a handheld; to keep
 // a removal cheap, removed records leave a hole that a Fenwick tree of live slots

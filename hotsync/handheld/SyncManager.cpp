@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sync Manager operations over the attached emulated handheld. One process-wide
 // state (the attached handheld, the open databases by handle, the databases to
 // remove when the connection closes, the fault injector) serves the HotSync

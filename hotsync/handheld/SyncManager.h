@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Sync Manager library of the emulated handheld: the operations a conduit calls
 // during a HotSync to read and change the databases of the connected handheld.
 //

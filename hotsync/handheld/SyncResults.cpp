@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Meanings of the Sync Manager result codes, one row per code in code order.
 #include "hotsync/handheld/SyncResults.h"
 

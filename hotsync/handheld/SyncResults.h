@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Result codes of the emulated handheld's Sync Manager library. 16387 (not found /
 // no more) is the code that callers test for; the others name each failure apart.
 // Communications errors carry bit 0x2000, as callers test with (code & 0x2000).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run control and reading of a user's HotSync log. Every line is appended with
 // one O_APPEND write, so a run never disturbs the runs before it, and the open
 // run is named in the environment so that the log library, wherever it is

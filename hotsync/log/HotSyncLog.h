@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync log file of one user, as the HotSync program keeps it: it opens and
 // closes a run, lists the entries of the run, and reads the whole log back. The
 // entries themselves are added through the log library calls of HsLog.h.

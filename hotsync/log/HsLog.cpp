@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log library calls. The open run is found through the environment (see
 // HotSyncLog::kRunVariable) rather than a variable of this library, because the
 // conduit may carry its own copy of the library; the file itself is the one record

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync log library as a conduit calls it: add an entry to the run that the
 // HotSync program has open, and ask whether the running conduit has entries yet
 // (which decides whether its header line goes in front of its first error).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writer and reader of the HotSync log's lines. The escaping is aware of code page
 // 932 double-byte characters: a trail byte may be 0x5C ('\'), which must not be
 // mistaken for the start of an escape, so a lead byte is always copied together

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text format of a user's HotSync log: one line per entry, runs bracketed by
 // marker lines. The writer and the reader live here together so that what one
 // writes the other reads back byte for byte; nothing else parses the log.

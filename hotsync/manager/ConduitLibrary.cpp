@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads the conduit and resolves its exports; a conduit missing any of them is refused
 // as a whole, so that no HotSync ever starts with half a conduit.
 #include "hotsync/manager/ConduitLibrary.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The conduit as the HotSync program loads and calls it: libTallimorC.so, found like
 // the notifier, with all six of its exports looked up by name.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads and writes the conduit's chosen actions as per-user values; the users file is
 // replaced atomically by every write.
 #include "hotsync/manager/ConduitSettings.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync action that the user chose for the conduit: a default that holds until
 // it is changed, and an action for the next HotSync only. Both are per-user values of
 // the users file, in the section "TallimorC": "SyncType" (the default; fast

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // configure: the conduit's HotSync action of a user, chosen in the conduit's dialog or
 // given with --action. Either way the choice is kept through ConduitSettings, as the
 // default or for the next HotSync only.

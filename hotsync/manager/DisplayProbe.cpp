@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display check: the environment variables Qt itself reads, and a connection to
 // the server they name. Only a local X display (":N", "unix:N") or a Wayland socket
 // is tried; an X display on another host is taken on trust, since reaching it is

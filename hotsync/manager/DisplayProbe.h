@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // DisplayProbe: whether a dialog shown now would reach a person. The conduit's action
 // dialog waits for an answer; on a platform that shows no window (Qt's offscreen or
 // minimal) or with no display server to connect to, that wait would never end, or Qt

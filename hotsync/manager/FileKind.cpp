@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kind of what stands at a path, following symbolic links as the readers do, so
 // that a link to a regular file is no problem and a link to a pipe is one.
 #include "hotsync/manager/FileKind.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FileKind: what stands at a path that should be a regular file, in words for a
 // message, so that a named pipe or a directory in a file's place is reported as such
 // rather than as an unexplained failure to open it.

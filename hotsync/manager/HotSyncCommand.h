@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HotSyncCommand: one command of `hotsync` as a record: its declaration (name, summary,
 // help, options and arguments), from which its help and usage errors come, and the
 // function that carries it out. Each command lives in a file of its own

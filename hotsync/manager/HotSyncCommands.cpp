@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table of `hotsync`'s commands and the program's own options. Each command is a
 // short function over the HotSync root in a file of its own; the HotSync itself is
 // HotSyncSession's.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of the HotSync program `hotsync`, the HotSync manager of this system:
 //     hotsync [--root DIR] sync [--handheld DIR] [--action ACTION] [--allow-mass-delete]
 //     hotsync [--root DIR] configure [--action ACTION] [--default] [--user NAME]

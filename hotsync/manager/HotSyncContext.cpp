@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reporting and user selection shared by the commands of `hotsync`. A name typed on the
 // command line is converted to code page 932 before it is looked up, so a Japanese
 // name finds the user a handheld brought, and one that cannot be converted is refused

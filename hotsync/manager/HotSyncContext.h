@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HotSyncContext: what a command of `hotsync` runs with: the HotSync root, the output
 // streams, and the ways it reports, ends, and finds the user a command line names.
 #pragma once

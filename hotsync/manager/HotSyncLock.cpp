@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // flock on <user directory>/HotSync.lock; the file itself stays, empty, between runs.
 #include "hotsync/manager/HotSyncLock.h"
 #include "store/FileSystem.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One HotSync of a user at a time. A second HotSync of the same user while one runs
 // would race it for the desktop file and for the unfinished-HotSync mark, so it is
 // refused. The lock is an advisory lock on a file in the user's HotSync directory; the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps of one HotSync. Nothing reaches the desktop program before the conduit is
 // known to load; the unfinished-HotSync mark is written before the conduit touches a
 // file and removed only after the run has ended well, so that any failure or kill in

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One HotSync of an emulated handheld, run as a HotSync manager runs it: identify the
 // handheld's user (making the desktop user on a first HotSync), ask the notifier
 // whether the HotSync may start, decide the action, run the conduit on the user's

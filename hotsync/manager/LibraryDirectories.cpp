@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The search directories come from the build: where the build tree puts each library
 // and where an installation puts them (the conduit in a directory of its own, with its
 // help page beside it).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the HotSync program looks for the conduit and the notifier after its own
 // directory. A program run from the build tree that made it uses that tree's
 // libraries; an installed program uses the installation beside it (bin/../lib), then

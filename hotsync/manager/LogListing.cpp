@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The log as the user reads it: entry texts converted for the terminal, activity codes
 // shown only where they change what the line means.
 #include "hotsync/manager/LogListing.h"

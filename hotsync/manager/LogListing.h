@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the HotSync program shows the HotSync log: a heading per run with its outcome,
 // then one line per entry. The conduit's start entries (empty text) are left out; its
 // end entries read "OK <conduit>" or "FAILED <conduit>".

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads libTallimorN.so from the program's directory, the build tree or the installed
 // library directory, and passes the HotSync events to it.
 #include "hotsync/manager/NotifierLibrary.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync notifier as the HotSync program calls it: HS_Notify before a HotSync may
 // start, when it starts and when it ends. Without a notifier every event is answered
 // as if nobody objected.

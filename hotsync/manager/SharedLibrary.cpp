@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finds and loads the HotSync program's run-time libraries. The search is a short,
 // fixed list so that a user can always tell which conduit ran: the environment
 // variable, the program's own directory, the build tree, the installed library

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A library that the HotSync program loads at run time (the conduit, the notifier):
 // where to look for it, loading it with dlopen, and finding its exports. A loaded
 // library stays in the process until it ends, as a HotSync manager keeps its conduits:

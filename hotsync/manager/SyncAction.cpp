@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table of HotSync actions, one row an action, in sync type order.
 #include "hotsync/manager/SyncAction.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync actions by the names the command line uses for them, and the words that
 // describe them to the user. A sync type is the HotSync action number that the
 // conduit receives (0 fast, 1 slow, 2 handheld overwrites desktop, 3 desktop

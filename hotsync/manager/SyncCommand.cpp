@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sync: one HotSync of an emulated handheld. The handheld is --handheld DIR, else
 // $TALLIMOR_HANDHELD; the HotSync itself is HotSyncSession's.
 #include <cstdlib>

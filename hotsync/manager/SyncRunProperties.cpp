@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Builds the sync properties field by field; every text is copied with its length
 // checked against the record's field, never cut silently.
 #include "hotsync/manager/SyncRunProperties.h"

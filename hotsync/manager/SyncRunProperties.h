@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sync properties of one HotSync of the memo database, as the HotSync program
 // hands them to the conduit: the action, the conduit's directory of the user and its
 // desktop file, and the one handheld database by name, creator and type. The names

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stored text for the terminal: the project's one way of showing code page 932 text
 // that may not decode, with control characters shown by value as well.
 #include "hotsync/manager/TerminalText.h"

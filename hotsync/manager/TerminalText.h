@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text of the HotSync data (user names, log entries: code page 932 bytes) made safe to
 // print on a UTF-8 terminal.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The unfinished-HotSync mark: a small text file replaced atomically and removed with
 // its directory entry flushed, so that a crash right after either step leaves the
 // mark in the state the program meant.

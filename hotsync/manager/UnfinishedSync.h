@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Remembers a HotSync that did not finish. The HotSync program writes the mark into the
 // user's HotSync directory before the conduit runs and removes it only when the run
 // succeeds, so a run that failed or was killed half way leaves it behind, and the next

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // hotsync: the HotSync manager of Tallimor. Runs a HotSync of an emulated handheld,
 // lets the user choose the conduit's HotSync action, and shows the HotSync log.
 //     hotsync [--root DIR] COMMAND ...      (hotsync --help lists the commands)

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers of the in-memory Palm database: time stamps, four-character codes
 // and the record attribute byte.
 #include "hotsync/pdb/PdbFile.h"

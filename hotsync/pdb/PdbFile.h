@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The contents of a standard Palm database file (.pdb / .prc) held in memory: the
 // header, the application and sort information blocks, and either records or
 // resources. PdbReader fills one from bytes, PdbWriter turns one into bytes; the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Parsing of the Palm database file format. Layout (all big-endian): a 78-byte
 // header, a list of 8-byte record entries (offset, attributes, 24-bit unique id) or
 // 10-byte resource entries (type, id, offset), usually two pad bytes, then the app

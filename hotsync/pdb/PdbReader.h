@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads a standard Palm database file (record or resource database) into a PdbFile.
 // The bytes are never trusted: every count, offset and length is checked against
 // the file before use, and a damaged file is refused with a description of the fault.

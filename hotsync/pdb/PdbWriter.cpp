@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serialization of the Palm database file format (big-endian throughout). The
 // layout follows what handhelds and desktop tools write: entries, two NUL pad
 // bytes, app info, sort info, then records or resources in entry order.

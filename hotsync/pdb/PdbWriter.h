@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes a PdbFile as a standard Palm database file that other tools and handhelds
 // read: header, entry list, two pad bytes, app info, sort info, then the data.
 // Files are replaced atomically, so a database on disk is never half-written.

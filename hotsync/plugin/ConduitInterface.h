@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the HotSync manager and a conduit library such as libTallimorC.so exchange: the
 // records of the configuration calls, laid out byte for byte as the manager lays them
 // out, the manager's conduit error numbers, and the six exports as a manager looks

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sync properties that the HotSync manager hands to OpenConduit: the action of
 // this HotSync, where the user's desktop file lives, which handheld databases to
 // synchronize, and whether this is the handheld's first HotSync with this desktop.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The sync types: the HotSync action numbers that the HotSync manager hands the
 // conduit, and what this conduit makes of the ones it does not tell apart (4 and 7
 // act as desktop to handheld, 5 as handheld to desktop keeping the handheld's

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync root lookup, following the XDG base directory rules for the default.
 #include "hotsync/users/HotSyncRoot.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the HotSync data of this computer lives: the root directory that holds the
 // users file and one HotSync directory per user. Every program finds it here, so
 // that the HotSync program, the conduit and the desktop program agree.

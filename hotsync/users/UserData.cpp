@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The user data library. Readers never lock: the users file is only ever replaced
 // whole, so a reader sees the old file or the new one. Writers (a per-user value,
 // a new user) take an exclusive lock on a lock file beside it and re-read the file

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The HotSync user data library over the users file of a HotSync root: the user
 // count, ids, names and directories, the root directory and per-user 32-bit
 // values that the desktop program asks for, and the adding of a user that the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The users file as lines. Reading never trusts the text: every id, name and
 // directory is checked before a user is used, so a hostile or mangled file cannot
 // name a directory outside the HotSync root or make two users share one. What

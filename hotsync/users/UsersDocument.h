@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The users file as the lines it is made of. Reading keeps every line, and the
 // changes the library makes (a per-user value, a new user, the record of the highest
 // id) edit or add single lines, so that a rewrite keeps the comments, blank lines,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The users file on disk and its text: reading the file (only a regular file, and
 // only as much as a users file can be), writing it atomically, a new file's
 // contents, and the escaping of names. Reading the lines is UsersDocument's.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The users file of the HotSync root: who the HotSync users are, where their
 // HotSync directories are, and their per-user 32-bit values. This is its one
 // reader and writer; UserData reaches the file only through it.

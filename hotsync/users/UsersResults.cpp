@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Meanings of the users library's own results, as one table in code order, and the
 // particulars of the last failure, which callers that only print the meaning of a
 // result still pass on to the user that way.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Results of the HotSync users library beyond the shared codes of
 // store/ResultCodes.h. They are negative so that a failed name query can never be
 // mistaken for a name length.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the desktop program's reading of a window message off its socket: a
 // client connects to a real listening server, sends arbitrary bytes and closes its
 // sending side; the server takes the client as the desktop program's event loop does.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the window-message decoders, as a confused or hostile client
 // would. Whatever decodes must encode back to the very same bytes: the format has no slack.
 #include <cstddef>

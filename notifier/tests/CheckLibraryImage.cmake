@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks libTallimorN.so as the HotSync manager loads it: it exports exactly HS_Notify and
 # GetNotifierVersion, needs no library but libc, and carries its description and version.
 # Run with: cmake -DLIBRARY=<path> -DVERSION_TEXT=<major.minor> -P CheckLibraryImage.cmake

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libTallimorN.so as the HotSync manager sees it: loaded with dlopen, its two exports looked
 // up by their plain names, and HS_Notify driven against a stand-in desktop program that
 // records what it is sent and answers as it is told.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The private runtime directory: which one is chosen, that it is made private, and that
 // a directory others can enter, or that is not the user's own, is refused.
 #include "notifier/RuntimeDirectory.h"

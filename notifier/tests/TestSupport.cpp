@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers for the window-message transport: private runtime directories and a
 // stand-in desktop program.
 #include "notifier/tests/TestSupport.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test helpers: a private runtime directory per test (so tests never meet a real desktop
 // program or each other), and a stand-in desktop program serving window messages on a thread.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window messages between programs: a request travels whole and the reply comes only after
 // the handler; nobody listening, a leftover socket, a second listener, broken clients and
 // clients or listeners of another user are all handled without harm to the server.

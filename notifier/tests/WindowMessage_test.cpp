@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wire form of window messages: the exact bytes written, and strict reading of them.
 #include "notifier/WindowMessage.h"
 

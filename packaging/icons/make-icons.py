@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the Tallimor application icon: a memo page with a padlock.
 
 Writes tallimor.svg and tallimor-48.png, tallimor-128.png beside this script. The

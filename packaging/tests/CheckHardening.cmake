@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Reads the installed programs (PREFIX/BINDIR/*) and libraries (PREFIX/PRIVATE_LIBDIR)
 # as the dynamic loader and a distribution's checks see them:
 #   programs are position independent (ELF type DYN), so address randomisation moves them;

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The installed man pages carry the release: the stamp rewrites the date and source of
 # a page's header line and nothing else, refuses a page without one, the release date
 # follows SOURCE_DATE_EPOCH, and every page of this build is its source stamped with

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The AppStream metadata as a software centre reads it: valid without the network (any
 # issue above pedantic fails), describing this release, launching the desktop entry
 # that is installed, and showing only screenshots that the repository has.

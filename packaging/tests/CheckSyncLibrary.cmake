@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Sync Manager library as the programs and plug-ins that load it see it: it
 # is named by its versioned soname (SONAME), and it exports the functions declared
 # TALLIMOR_SYNC_API in HEADER and nothing else, none of the classes and file code it is

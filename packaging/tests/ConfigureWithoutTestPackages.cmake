@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # An installing build (no tests, no benchmarks) must configure on a machine without
 # googletest, Google Benchmark and OpenSSL's development files: each is made unfindable.
 # The same configure with the tests on must then fail, which shows that the packages

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build BUILD_DIR into a fresh PREFIX, for the packaging tests that read
 # an installation. Run with: cmake -DBUILD_DIR=<build> -DPREFIX=<dir> -P InstallTree.cmake
 foreach(var BUILD_DIR PREFIX)

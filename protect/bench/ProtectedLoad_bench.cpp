@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of opening a large protected record file: 65,535 memos of 0 to 255 text
 // bytes written by the independent test writer (OpenSSL digest and cipher), loaded and
 // deciphered by a keyed store; beside it the same load without deciphering, and the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the protected load path: a random record file opened with a random
 // key through the password check, the hint and a keyed load. Whatever loads must come
 // through a save and a second load with the same memos, so deciphering and enciphering

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of memos kept aside under a previous password: finding the kept files in the
 // order they were written, the previous password checked against the file's own digest,
 // and the merge into the store (categories by name, deletions dropped, ids that still

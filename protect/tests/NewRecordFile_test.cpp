@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the record.dat made for a user who has had no HotSync yet: its bytes are
 // checked field by field against the handheld memo database's identity, a category
 // table and digest built independently (OpenSSL's MD5), and the next login checks the

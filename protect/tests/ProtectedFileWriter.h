@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent writer of protected record files for tests and benchmarks: the bytes
 // are laid out field by field from the record file's format tables, the password digest
 // comes from OpenSSL's MD5 and the memos are enciphered with OpenSSL's Blowfish

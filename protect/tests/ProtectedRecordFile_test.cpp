@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the protected record store against files written independently (layout from
 // the format tables, digest and cipher from OpenSSL): the password check, the hint,
 // deciphering on load, enciphering on save in the handheld's byte order, round trips

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of switching the application's current store: a wrong password changes nothing,
 // a switch writes the old store back before the new one reads, a missing file is made
 // by the first save that has memos to write, and a file read only in part is never

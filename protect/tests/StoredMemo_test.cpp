@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the stored memo form: the lengths the handheld expects, readers that stop at
 // the first NUL without running past the data, the line-end conversions of the edit
 // dialog and paste, and paste pieces that never tear a double-byte character.

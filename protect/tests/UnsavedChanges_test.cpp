@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of a save that meets a file another program rewrote: the store refuses to write
 // over it, and ReloadWithEdits reads the file anew and puts the user's unsaved edits on
 // top of it (UnsavedChanges). The "other program" is a second store on the same file,

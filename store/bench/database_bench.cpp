@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmarks of the database manager base at the sizes a user's file or a handheld
 // reaches: filling a list by first-fit add, refilling holes, and looking every record
 // up by id. Total time should grow linearly with the record count (8,192 vs 65,535).

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Load and save of a full-size record file (65,535 records of 200 bytes, the
 // handheld's limit) next to a plain read and a plain synced write of the same
 // bytes in the same run, so the cost of the format, the record list and the

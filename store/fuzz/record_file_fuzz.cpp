@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target for the record file reader: arbitrary bytes are read as record.dat.
 // Besides never crashing, whatever was read must write back as a file that reads
 // again to the same records, and a category table found in the app info data

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of AtomicFile, the one writer that replaces the users file, the .pdb files and
 // the HotSync program's small state files: contents and permissions after a
 // replacement, a failed write that keeps the old file, and the clean-up of the

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The byte-order helpers every format reader and writer uses: each order read from
 // known bytes, unaligned places, and values surviving a write and a read.
 #include "store/ByteOrder.h"

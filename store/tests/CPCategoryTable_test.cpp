@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CPCategory and CPCategoryTable: the 276-byte stored table against
 // bytes built from its layout, the rules of add (free index, unique ids), name
 // limits, finding and deleting by name, file names, and desktop id assignment.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the database manager base: first-fit add and the high-water mark, look-up
 // by id, the iteration modes, the sorts (checked against a literal rendering of the
 // exchange sort written here), id lists and reorder, capability flags, and a list of

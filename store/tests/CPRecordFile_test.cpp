@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CPRecordFile and the record file format: whole files written by the
 // independent writer of RecordFileBytes.h are loaded, and saved files are
 // compared byte for byte against files that writer builds; hostile files,

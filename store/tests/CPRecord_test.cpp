@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CPRecord: the handheld attribute mapping in both directions, the
 // comparison order, copy-out and describe buffer rules, and copies owning their data.
 #include <gtest/gtest.h>

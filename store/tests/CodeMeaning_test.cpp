@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one look-up from codes to texts that every layer's table goes through, and the
 // shared codes' texts that logs and command-line messages print word for word.
 #include "store/CodeMeaning.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pair file of the memos a HotSync kept in both versions: its exact text, the
 // strict reading of each line, and its replacement as a whole.
 #include <gtest/gtest.h>

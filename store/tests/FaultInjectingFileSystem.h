@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support: a file system that behaves like the real one but fails a chosen call
 // (the Nth of one kind, or of any kind) with a chosen errno. While one exists it is
 // the process's FileSystem::Default(), so every writer's faults come from it; the

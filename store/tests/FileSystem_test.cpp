@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the file-system seam: an atomic replace that any one failing call leaves
 // with the old file or the new one (never a mix, never an empty file, never a
 // temporary beside it), guarded opens that refuse a named pipe without waiting for a

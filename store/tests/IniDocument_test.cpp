@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of the project's INI texts: kept byte for byte, and read the same way by
 // every format built on them.
 #include "store/IniDocument.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A small writer of record.dat bytes for tests, built straight from the format's
 // tables (header 84 bytes, info blocks with a 56-byte header, record images with
 // a 40-byte header, little-endian), independent of the store's own code, so that

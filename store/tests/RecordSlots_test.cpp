@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of RecordSlots against a plain model: after any mix of adds, removals,
 // puts, takes, id changes and rearrangements, an add takes exactly the lowest
 // empty slot and a look-up by id finds exactly the lowest slot with that id,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test support: a fixture with a fresh directory of its own, removed afterwards, and
 // the few looks at it the file-writing tests share (contents, mode, entries).
 #pragma once

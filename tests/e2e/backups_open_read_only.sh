@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # File > バックアップを開く... in the real window: the handheld's .pdb, record.BAK and a
 # category archive .ARC each open, after their password, in a window of their own whose
 # title says read-only; コピー puts the chosen memo on the clipboard, the .ARC's memo is

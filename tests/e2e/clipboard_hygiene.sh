@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the program leaves on the X clipboard, seen from outside with xclip: a copied
 # memo is offered with the password-manager hint on the clipboard and the selection;
 # with the clearing option on it is gone after the delay, but a text another program

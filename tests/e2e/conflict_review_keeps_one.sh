@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A memo edited differently on both sides is kept in both versions by a HotSync, which
 # records the pair; after the reload the program offers a review, the user keeps the
 # desktop's version, and the next HotSync removes the handheld's on both sides. Until

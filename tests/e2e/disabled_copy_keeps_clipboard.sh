@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # After a Delete no memo is current and Copy is greyed out: Ctrl+A then Ctrl+C must
 # leave the clipboard alone (the list control's own copy must not step in), and so must
 # Ctrl+Insert. Once a memo is current again Ctrl+C copies it as before.

@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the end-to-end scenarios: each scenario script sources this file and calls
 # e2e_start "$@" first. Outside X it makes a scratch HotSync root, handheld and runtime
 # directory, then runs the same script again inside xvfb-run; inside X it returns and

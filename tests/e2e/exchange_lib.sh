@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the export, import and backup scenarios (sourced after e2e_lib.sh): the
 # File menu's entries, the program's own file dialogs driven by typing a path, and the
 # text of a message box read through its Ctrl+C copy. Under a bare X server Qt has no

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # File > エクスポート... in the real window: the KeePass 2 XML, CSV and text files it
 # writes hold the same bytes as tallimor-dump's export of the same store (the format is
 # taken from the file type chosen in the dialog, or from the suffix typed); an existing

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The find field, typed into with real keys: Ctrl+F puts the focus there, the list
 # shows only the memos holding the text (in any case, full-width or half-width), a
 # HotSync reloads the list with the text kept, and Escape empties the field again.

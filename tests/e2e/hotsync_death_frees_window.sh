@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A HotSync that dies after the desktop program has handed over its data (code 1)
 # never sends its end code. The HotSync holds HotSync.lock in the user's directory for
 # its whole run, and the kernel lets the lock go when the process dies: the program

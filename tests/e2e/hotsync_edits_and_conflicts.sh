@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Edits on both sides between two HotSyncs, with the desktop program open throughout:
 # a memo edited on one side only takes that edit on both; a memo edited differently on
 # both sides is kept in both versions on both sides (the handheld's under its old id);

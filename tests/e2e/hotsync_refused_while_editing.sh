@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A HotSync while the memo edit dialog is open: the desktop program refuses it (hotsync
 # exits 3), shows its notice, and neither the handheld nor the desktop file changes by
 # a byte. Once the dialog is closed with OK, the next HotSync goes through and the new

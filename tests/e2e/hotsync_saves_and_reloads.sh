@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A HotSync while the desktop program is open and idle: the program writes its unsaved
 # changes before the conduit reads the file (a memo added and one deleted on the
 # desktop, never saved with Ctrl+S, reach the handheld), and reads the file back

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A HotSync that runs without the notifier (TALLIMOR_NOTIFIER empty) does not ask the
 # open desktop program to save first, and rewrites record.dat under it. The program's
 # next save (Ctrl+S) finds the file changed, says so (naming HotSync; the program's

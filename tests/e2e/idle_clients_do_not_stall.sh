@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Clients of the program's message socket that connect and send nothing must not hold
 # the program up: a HotSync with 14 such clients waiting takes about as long as one
 # without, and so does one with more idle clients than the program serves at a time.

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # File > インポート... in the real window, all or nothing: a CSV export that holds a memo
 # code page 932 cannot hold is refused with a message naming that memo, and adds
 # nothing; then the window's own text and CSV exports, imported back into the open

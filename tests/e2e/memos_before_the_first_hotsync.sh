@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A user whose first HotSync failed has no desktop file yet. The password given at the
 # login is asked for a second time, memos written in the desktop program are saved to a
 # new record.dat that carries that password's digest and the memos enciphered with it,

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The password is changed on the handheld while the desktop holds a new and an edited
 # memo under the old one. The HotSync keeps them aside in record.OLD and says so in its
 # log; the desktop program, logged in with the new password, asks for the old one and

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A HotSync while the list's pop-up menu is open: the menu waits with the memo it was
 # opened on, so the program refuses the HotSync as it does while a dialog is open
 # (hotsync exits 3), and Delete chosen from the menu afterwards deletes that memo, not

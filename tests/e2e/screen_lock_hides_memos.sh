@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The session's screen locks while the program shows memos with an unsaved edit: on
 # the screen saver's ActiveChanged(true), sent over a private session bus, the program
 # writes record.dat (the edit is in it), empties its window and shows the user dialog;

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Typing the start of a memo in the list (type-ahead) moves the current memo with the
 # highlight: the edit button then edits the memo typed to, not the one clicked before.
 set -euo pipefail

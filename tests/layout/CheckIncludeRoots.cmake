@@ -1,3 +1,5 @@
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Proves that a library's include path hides the folders above and beside it, run as
 # cmake -DSETTINGS=<file> -DSCRATCH=<dir> -P CheckIncludeRoots.cmake, where SETTINGS (made
 # by tests/layout/CMakeLists.txt) sets COMPILER, STANDARD, SOURCE_ROOT, FOLDER,

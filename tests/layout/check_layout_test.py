@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Tests of scripts/check-layout on small trees made for each case: the wrong-way
 include named by file and line, arrows that reach down several layers, test support
 kept out of product code, test-only arrows, and faults in the layers file itself."""

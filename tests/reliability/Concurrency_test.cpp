@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Two programs at once on one handheld and its desktop: the desktop program saving
 // record.dat, tallimor-handheld editing memos, and a second hotsync, each started at a
 // random moment of a running HotSync (the delay is drawn within the length of a measured

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program's save with its retries, over the desktop's record store.
 #include "tests/reliability/DesktopProgram.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop program as a second writer of record.dat, saving while a HotSync may be
 // running, driven through the desktop's own record store: it loads the file, makes its
 // changes and saves. A load or save that finds the file held by the conduit (it cannot

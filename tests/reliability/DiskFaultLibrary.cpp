@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A library loaded with LD_PRELOAD into the HotSync program that makes file operations
 // on chosen paths fail, after a given number of them have succeeded, as a full disk or
 // an unwritable file or directory makes them fail. The suite runs as root, where

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The disk under the HotSync root goes wrong during a HotSync: record.dat cannot be
 // opened for writing, its directory takes no new entries, or the disk is full. The
 // first two, and the full disk at every file operation in turn, come from a library

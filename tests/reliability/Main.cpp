@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reliability suite's main: the seed goes out first, the summary of every group
 // last, and the exit status fails when any damage was found or any run did not converge,
 // also should a check have slipped past the tests' own assertions. The programs' environment

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading both sides with the readers the programs themselves use, unkeyed, and
 // deciphering each record here under each password of the keyring in turn, so that a
 // memo left under a former key is told apart from one that is garbled.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What each side of a HotSync holds, read with the project's own readers but deciphered
 // here, record by record, under every password the trial has given the handheld: the
 // live memos of the desktop file (record.dat) and of the handheld's memo database, with

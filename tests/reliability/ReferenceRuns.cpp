@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making the template world and the fault-free reference of each action, once.
 #include "tests/reliability/ReferenceRuns.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The template world that the fault, kill and disk trials start from, made once per
 // run of the suite, and for each action what a fault-free run of it leaves there: the
 // reference those trials are judged by, with what measuring such a run learnt (how many

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole scenarios a user meets, each judged by what the user did rather than by a
 // reference run: the expected memos (text, category, private flag) on both sides, the
 // expected archive contents and what must be kept aside in record.OLD. Each runs once

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whole HotSyncs that go wrong, through the real `hotsync` program and conduit: for
 // each action (fast, slow, and both overwrites) every Sync Manager call of the run is
 // made to fail in turn, as a lost link and as a storage failure; runs fail two and three

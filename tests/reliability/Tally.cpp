@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Counting, printing and the run's budget for the reliability suite.
 #include "tests/reliability/Tally.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The counts the reliability suite prints when it ends: for each group of trials, how
 // many were run, how many the data survived, how many faults those survived, and every
 // kind of damage found (memos lost, duplicated, resurrected, archived twice, left under

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Worker threads take the next trial by index; results are read only after every
 // worker has joined, so the tallies and GoogleTest see them from the main thread.
 #include "tests/reliability/TrialPool.h"

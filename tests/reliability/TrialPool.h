@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs a group's trials, two at a time by default, each in a fresh directory of its own
 // (a world is a plain directory tree, so trials never share state), and then, on the
 // main thread and in the order they were added, counts them in the group's tally and

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shared steps of the whole-program trials.
 #include "tests/reliability/TrialSteps.h"
 

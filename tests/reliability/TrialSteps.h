@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps every whole-program trial shares: checking a run that met a fault or a
 // kill, the clean HotSyncs after it with the judgement of the world they leave, the
 // further HotSync that must change nothing, and finding out how many Sync Manager

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The users file under hand edits and kills, through the real `hotsync`: Hanako has
 // synchronized once; her entry in users.ini is then edited by hand in one of many
 // ways, the desktop saves her last category, and a second handheld, Taro's, has its

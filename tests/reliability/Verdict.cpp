@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Judging a world memo by memo: group by text, compare how often each text is where it
 // should be, then its category and private flag.
 #include "tests/reliability/Verdict.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Judges a world against what it should hold, memo by memo (a memo is known by its
 // text: every text a trial types is unique), and names each kind of damage: a memo
 // missing (lost), there too often (duplicated), back after the user deleted, archived

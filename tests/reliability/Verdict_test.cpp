@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The judge the whole suite relies on, on worlds built by hand: each kind of damage is
 // counted once where it is, a sound world is clean, and the reading of record files
 // tells a memo under a former password from a garbled one.

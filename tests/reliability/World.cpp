@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Making, copying, reading and running the worlds of the whole-program trials.
 #include "tests/reliability/World.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A HotSync "world" for whole-program trials: a HotSync root (users file, the user's
 // HotSync directory with record.dat and its archives) and an emulated handheld, both on
 // disk and made by the real programs. The template world has been synchronized once and

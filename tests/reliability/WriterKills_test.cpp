@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writers killed mid-save: a child process saves successive versions of a file through
 // the project's own writer, for ever, telling the parent after each save that returned;
 // the parent kills it with SIGKILL after a pseudo-random delay and reads the file back

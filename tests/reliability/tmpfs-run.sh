@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs one command with a directory moved onto a small tmpfs that has only FREE_KIB
 # kibibytes free, so that the command meets a full disk there; then puts the directory
 # back on the real disk, whatever the command did, and exits with its status. It needs a

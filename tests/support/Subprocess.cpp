@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // posix_spawn with three pipes, drained with poll while the input is written, so that a
 // child that writes much before it reads cannot deadlock the test. Spawning, unlike
 // fork, does not copy the test's page tables, which under AddressSanitizer are large

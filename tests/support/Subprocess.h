@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the programs under test as child processes, the way a user or a script does:
 // arguments, text on standard input, the test's environment with a few variables
 // changed for that run alone, both output streams collected, and the exit status or

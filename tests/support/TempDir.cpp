@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // mkdtemp under the chosen parent, and a removal that also copes with the folders a
 // test made unwritable or unreadable to provoke a failure.
 #include "tests/support/TempDir.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A scratch directory for one test, fixture or suite: made fresh under $TMPDIR (or
 // /tmp), and removed with everything in it when the TempDir goes, so that no test
 // leaves files behind or sees another's.

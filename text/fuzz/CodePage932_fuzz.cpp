@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to every conversion direction. Whatever decodes must encode
 // again to bytes that decode to the same text (duplicate codes may change the bytes,
 // never the text), and the UTF-8 and UTF-16 paths must agree.

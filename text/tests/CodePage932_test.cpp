@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of CodePage932: every byte sequence of one and two bytes and every Unicode
 // character against glibc's iconv "CP932" at test time, then the errors (kind and
 // offset) that callers report, and the characters with more than one code.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the search folding: what the typed text and a memo's code page 932 bytes
 // fold to, written out by hand, and that the folded form never lets a query match
 // inside another character, as code page 932's trail bytes would.

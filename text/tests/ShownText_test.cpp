@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Showing stored text that may not decode: what decodes is shown as UTF-8, each
 // byte that does not as \xHH, and nothing is lost or merged on the way.
 #include "text/ShownText.h"

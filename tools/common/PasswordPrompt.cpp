@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Password input from the terminal (echo off, restored on every way out, signals
 // included) or from the first line of a non-terminal standard input, and its
 // conversion to the code page 932 bytes that the digest and the cipher see.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading a password for a command-line program, never from its arguments: from the
 // terminal with echo off when standard input is one, else the first line of standard
 // input. The bytes are read one at a time straight from the descriptor, so no stdio

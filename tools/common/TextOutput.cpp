@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Display and JSON forms of stored text for the command-line programs.
 #include "tools/common/TextOutput.h"
 

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Showing text on a terminal or in JSON, shared by the command-line programs: JSON
 // string literals of UTF-8 text, and memo text as indented lines that cannot act on
 // the terminal. Stored code page 932 text is made UTF-8 first by text/ShownText.h.

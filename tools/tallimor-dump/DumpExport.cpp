@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turning a dumped file's records and deciphered memos into exchange memos, then
 // handing them to the format's writer.
 #include "tools/tallimor-dump/DumpExport.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The export forms of tallimor-dump (--format): the deciphered memos of a dumped file
 // as KeePass 2 XML, CSV or plain text, written by the exchange formats that the
 // desktop program's export uses too.

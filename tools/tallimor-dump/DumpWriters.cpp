@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text and JSON forms of a dumped record file. Both walk the same MemoFile in
 // the same order (header, app info, sort info, categories, records), so that
 // they always show the same things.

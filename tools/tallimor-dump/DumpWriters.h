@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two output forms of tallimor-dump: a readable text listing and the JSON
 // object whose shape scripts rely on:
 //   {"header": {"name", "version", "dbVersion", "creator", "type", "flags",

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallimor-dump: shows a record file (record.dat, record.BAK, an .ARC) or a memo
 // database (.pdb) as a text listing or as one JSON object. Bad files give the result
 // code and its meaning on stderr and a non-zero exit; whatever could be read before the

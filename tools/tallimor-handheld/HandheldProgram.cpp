@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table of tallimor-handheld's commands and the program's own options. The
 // handheld directory comes from --handheld, else from $TALLIMOR_HANDHELD, as a
 // pilot-link user's port comes from $PILOTPORT.

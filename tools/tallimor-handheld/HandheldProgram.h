@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The command line of tallimor-handheld: the program's own options, the table of its
 // commands, and running the one a command line names.
 //     tallimor-handheld [--handheld DIR] COMMAND [ARGUMENTS]

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One command's run on the emulated handheld. The handheld is locked from the moment
 // it is opened until the session ends, so no HotSync writes it between this command's
 // reading and its writing. The password is read only when memo text of a protected

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HandheldSession: one run of a tallimor-handheld command: the handheld it acts on
 // (opened and locked for the whole command), the memo database, the password and the
 // texts it reads, and the ways it reports and ends. Errors go to stderr as one line that

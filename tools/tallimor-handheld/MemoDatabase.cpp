@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The handheld memo application's changes to its database: memos kept in the stored
 // memo form and enciphered with the password, attributes marked for the next HotSync,
 // categories with renamed flags and handheld ids, and the password digest and hint.

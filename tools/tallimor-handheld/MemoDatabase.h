@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MemoDatabase: the memo database of the handheld memo application (TallimorDB,
 // creator Tlmr, type DATA) as that application changes it: memos in the stored memo
 // form, enciphered when a password is set; record attributes marked as the handheld

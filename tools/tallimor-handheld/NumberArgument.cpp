@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number arguments, checked digit by digit against their limit so that no overflow or
 // stray character is ever taken for a number.
 #include "tools/tallimor-handheld/NumberArgument.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number forms the commands of tallimor-handheld accept: memo ids (decimal or
 // 0x-hexadecimal), category indexes and HotSync user ids. No sign, no spaces.
 #pragma once

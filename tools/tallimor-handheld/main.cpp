@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tallimor-handheld: acts on an emulated handheld as the handheld memo application
 // does: makes the handheld, creates the memo database, sets the password, adds, edits,
 // deletes and lists memos and manages categories, and installs or copies out .pdb files.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every program's command line as a user meets it first: -h, --help, -V and --version
 // answer at once with no display to be had (no DISPLAY, WAYLAND_DISPLAY or
 // QT_QPA_PLATFORM), a command's help stays short while the program's help holds

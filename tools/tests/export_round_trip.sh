@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The export's round trips with the real peers: memos in several categories (Japanese
 # text, line breaks, a private memo, an empty one, text that looks like markup or like
 # a header of the text form) are made on an emulated handheld and HotSynced; then

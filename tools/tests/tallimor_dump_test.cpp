@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the tallimor-dump program on files written by the independent test writer
 // (store/tests/RecordFileBytes.h) and checks its whole output, its messages on
 // stderr and its exit status, for good, damaged and missing files.

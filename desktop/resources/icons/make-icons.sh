@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the desktop program's own tool bar and window icons with ImageMagick.
 # The PNGs are committed; run this again only to change a picture.
 set -euo pipefail

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Costs of the Sync Manager library at handheld scale: reading every record by id,
 // deleting every record by id, and closing (writing) a full database. Run with
 // 8,192 and 65,535 records to see that the cost grows linearly, not quadratically.

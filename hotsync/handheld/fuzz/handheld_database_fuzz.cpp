@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the handheld database with sequences of writes, deletions, purges,
 // category moves and flag resets, checking it against a plain list: same records
 // in the same order, ids unique, non-zero and 24-bit, and a file that reads back.

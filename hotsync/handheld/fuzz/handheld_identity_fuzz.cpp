@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the parser of the handheld's identity file: any text parses or is refused
 // with a reason; what parses formats back to a file that parses the same.
 #include <cstddef>

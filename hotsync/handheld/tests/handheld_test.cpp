@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the emulated handheld's directory and identity file, and of the
 // in-memory database: unique id assignment, limits, purges and flag resets, and
 // what a save leaves on disk.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the record table: positions and ids must agree with a plain vector
 // after any mix of appends, replacements and removals, including compactions.
 #include <gtest/gtest.h>

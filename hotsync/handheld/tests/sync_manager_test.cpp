@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the Sync Manager library as a conduit uses it: connection and database
 // lifetime, record reads and writes with their attributes, purges, the position
 // map, app info, what reaches the files and when, fault injection at every call,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the HotSync log reader with arbitrary file contents, and checks that an
 // entry written for any parsed text reads back as that text.
 #include <cstddef>

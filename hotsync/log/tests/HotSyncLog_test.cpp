@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of a user's HotSync log as runs are opened and closed and entries are
 // added through the library calls: the file's contents, run listing, the header
 // question, and appends that never disturb what is already there.

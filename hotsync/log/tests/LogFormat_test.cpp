@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the HotSync log's line format: what is written for an entry, how code
 // page 932 text and control bytes survive, and how a log (hostile or not) is read.
 #include "hotsync/log/LogFormat.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A stand-in conduit for the HotSync program's tests, loaded in place of
 // libTallimorC.so: it appends the sync properties it is handed, one line per
 // OpenConduit, to the file that TALLIMOR_FAKE_CONDUIT_LOG names, and then ends as

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The `hotsync` program as users and scripts run it: whole HotSyncs of handhelds made
 // with tallimor-handheld, checked from outside with tallimor-dump and
 // tallimor-handheld. The real conduit shows that memos arrive; a stand-in conduit that

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `hotsync configure` in this process, with a Qt application on the offscreen platform
 // standing in for the user's display: the conduit's dialog is answered from a timer,
 // and the chosen action must land in the users file as the default or for the next

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the Palm database reader: any bytes must parse or be refused with a
 // reason, never crash; whatever parses must write out and read back the same.
 #include <cstddef>

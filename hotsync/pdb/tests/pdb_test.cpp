@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the Palm database reader and writer: exact bytes of a written file,
 // round trips, the format's limits, hostile files, atomic replacement, and
 // interoperability with Perl's Palm::PDB in both directions.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzzes the users file reader with arbitrary contents. Whatever it accepts must be
 // safe to use (a directory inside the root, unique ids), must be written back byte
 // for byte, and must keep every line through the changes the programs make (a value,

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the HotSync root lookup: which setting wins, and the form of the path.
 #include "hotsync/users/HotSyncRoot.h"
 

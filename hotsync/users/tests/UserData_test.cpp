@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the user data library as the desktop program and the HotSync program
 // call it: the user list, names, the data path, per-user values, adding users on
 // a first HotSync, and several programs sharing one users file.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the users file as lines: every kind of hand edit a user may make, each
 // read, changed the way the programs change the file (a per-user value, a new user)
 // and read again. Whatever the edit, the rewrite keeps every line it did not change,

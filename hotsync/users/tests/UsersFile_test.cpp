@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the users file's text: what is written, what survives a round trip, and
 // what the reader makes of hand-edited and hostile files.
 #include "hotsync/users/UsersFile.h"

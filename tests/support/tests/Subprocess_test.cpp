@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child-process runner against /bin/sh: what reaches the child (arguments, input,
 // environment), what comes back (both streams, the status or the signal), and the ways a
 // test ends a child: a timeout, a kill at a moment, a kill of a whole process group.

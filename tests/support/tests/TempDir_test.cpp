@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The scratch directory: made fresh under $TMPDIR, unique, and removed with everything
 // in it, including folders a test made unwritable; Release() hands it over instead.
 #include <gtest/gtest.h>

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of tallimor-dump --password, run as the program users run: the password comes
 // on standard input, the file is written independently (OpenSSL digest and cipher), and
 // the JSON and the listing must show the memos as UTF-8 text.

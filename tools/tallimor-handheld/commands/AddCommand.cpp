@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // add: adds a memo, marked changed for the next HotSync, and prints its id. The text is
 // an argument, or standard input when it is "-", so that a secret memo need not show in
 // the process list or the shell's history.

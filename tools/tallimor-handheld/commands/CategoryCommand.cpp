@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // category: adds, renames, deletes and lists the categories of the memo database. Its
 // sub-commands share one declaration; each checks its own number of arguments.
 #include "tools/common/TextOutput.h"

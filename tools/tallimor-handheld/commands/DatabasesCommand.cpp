@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // databases: lists the databases of the handheld with their creator and type.
 #include "hotsync/pdb/PdbReader.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"

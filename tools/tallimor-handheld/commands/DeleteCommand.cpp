@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // delete: marks a memo deleted (or archived) as the handheld does, for the next HotSync
 // to remove on both sides.
 #include "tools/tallimor-handheld/HandheldCommand.h"

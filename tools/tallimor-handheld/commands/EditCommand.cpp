@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // edit: replaces the text of a memo and marks it changed; the text may come from
 // standard input ("-") as for add.
 #include "protect/PasswordInfo.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // export: copies a database of the handheld out to a .pdb file.
 #include "hotsync/pdb/PdbWriter.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"

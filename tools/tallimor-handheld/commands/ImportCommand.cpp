@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // import: installs a .pdb file on the handheld under its database name.
 #include "hotsync/pdb/PdbReader.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // init: makes a directory an emulated handheld with a HotSync user name and id. The
 // name is typed as UTF-8 and stored in code page 932, as a handheld stores it, so a
 // HotSync and the desktop's user list show it as typed.

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // list: every record of the memo database in database order, deleted ones included,
 // with the memo text deciphered, as a listing or as JSON.
 #include "protect/PasswordInfo.h"

@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // password: sets, changes or removes the password of the memo database; every memo is
 // enciphered anew, so the next HotSync carries the new form to the desktop.
 #include "tools/tallimor-handheld/HandheldCommand.h"

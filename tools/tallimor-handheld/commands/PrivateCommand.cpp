@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // private: sets or clears the private attribute of a memo.
 #include "tools/tallimor-handheld/HandheldCommand.h"
 #include "tools/tallimor-handheld/HandheldSession.h"

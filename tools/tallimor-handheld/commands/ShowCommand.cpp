@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // show: prints the text of one memo, deciphered, as UTF-8.
 #include "protect/PasswordInfo.h"
 #include "tools/tallimor-handheld/HandheldCommand.h"

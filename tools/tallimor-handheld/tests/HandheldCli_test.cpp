@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Scenario tests of tallimor-handheld, run as users run it: the password comes on
 // standard input, and what the program wrote is checked with independent readers:
 // Perl's Palm::PDB for the file (attributes, categories, app info) and OpenSSL for the

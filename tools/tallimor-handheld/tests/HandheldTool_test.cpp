@@ -1,3 +1,5 @@
+// SPDX-FileCopyrightText: The Tallimor authors
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tests of the memo database of tallimor-handheld on databases built by hand: how
 // category ids are chosen, what is refused as not being the memo database, and which
 // bytes of the application information the handheld keeps as they came.

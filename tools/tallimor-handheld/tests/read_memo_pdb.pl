@@ -1,4 +1,6 @@
 #!/usr/bin/perl
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints a database as Palm::PDB, an implementation independent of ours, reads it:
 #   header NAME TYPE CREATOR BACKUP(0|1)
 #   appinfo HEX

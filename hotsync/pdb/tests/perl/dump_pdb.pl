@@ -1,4 +1,6 @@
 #!/usr/bin/perl
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints a database as Palm::PDB sees it, one fact per line, so that the tests can
 # compare what our writer produced with what an independent reader finds.
 use strict;

@@ -1,4 +1,6 @@
 #!/usr/bin/perl
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes reference databases with Palm::PDB, an implementation independent of ours,
 # for the interoperability tests: `write_pdb.pl records FILE` or `resources FILE`.
 use strict;
