@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "conduit/CPDesktopDatabase.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -23,9 +24,6 @@ constexpr std::uint32_t kCategories = kCapCategories | kCapAppInfo;
 class SampleFile {
  public:
   SampleFile() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallimor-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir_ = pattern;
     CPDesktopDatabase d(nullptr, kCategories, "TallimorDB", "record.dat", dir_.c_str(), kSyncHandheldToDesktop);
     if (d.OpenForSyncType() != kOk) std::abort();
     d.SetDatabaseInfo("TallimorDB", 8, 0x44415441, 0x546c6d72, 1, 1, 0, 0, 0);
@@ -39,11 +37,11 @@ class SampleFile {
     }
     if (d.FinishSync() != kOk) std::abort();
   }
-  ~SampleFile() { std::filesystem::remove_all(dir_); }
   const std::string& Dir() const { return dir_; }
 
  private:
-  std::string dir_;
+  testing::TempDir temp_{"bench"};  // removed with the sample
+  const std::string dir_ = temp_.path();
 };
 
 const SampleFile& Sample() {

@@ -14,6 +14,7 @@
 #include "conduit/HandheldDatabaseManager.h"
 #include "hotsync/handheld/SyncManager.h"
 #include "hotsync/pdb/PdbWriter.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -21,13 +22,12 @@ namespace {
 // A handheld holding one memo database of `records` 64-byte records (every third
 // one modified), attached and connected for as long as the run lives.
 struct Run {
-  std::string dir;
+  testing::TempDir temp{"bench"};  // removed after the handheld is let go
+  const std::string dir = temp.path();
   std::uint32_t connection = 0;
   std::vector<std::uint32_t> ids;
 
   explicit Run(std::size_t records) {
-    char pattern[] = "/tmp/tallimor-hhbench-XXXXXX";
-    dir = ::mkdtemp(pattern);
     Handheld::Create(dir, {"Bench", 1}, nullptr);
     PdbFile file;
     file.header.name = "Bench";
@@ -43,7 +43,6 @@ struct Run {
   ~Run() {
     SyncCloseConduit(connection);
     SyncDetachHandheld();
-    std::filesystem::remove_all(dir);
   }
   // A manager of the database, opened for a slow synchronization.
   std::unique_ptr<HandheldDatabaseManager> Manager() const {

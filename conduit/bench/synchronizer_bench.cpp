@@ -22,6 +22,7 @@
 #include "hotsync/handheld/SyncManager.h"
 #include "hotsync/log/HotSyncLog.h"
 #include "store/tests/RecordFileBytes.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -48,9 +49,6 @@ std::string Memo(std::uint32_t i, const char* side) {
 class Sides {
  public:
   explicit Sides(std::uint32_t count) {
-    std::string pattern = (fs::temp_directory_path() / "tallimor-syncbench-XXXXXX").string();
-    Check(::mkdtemp(pattern.data()) != nullptr, "no temporary directory");
-    root_ = pattern;
     handheld_ = root_ + "/handheld";
     user_ = root_ + "/user";
     std::string error;
@@ -90,7 +88,6 @@ class Sides {
     desktopFile_ = RecordFile(count, categories, desktop);
     backupFile_ = RecordFile(count, categories, backup);
   }
-  ~Sides() { fs::remove_all(root_); }
 
   void Restore() const {
     testing::WriteFileBytes(handheld_ + "/TallimorDB.pdb", handheldFile_);
@@ -111,7 +108,8 @@ class Sides {
     return file;
   }
 
-  std::string root_;
+  testing::TempDir temp_{"syncbench"};  // removed with the sides
+  const std::string root_ = temp_.path();
   std::string handheld_;
   std::string user_;
   Bytes handheldFile_;

@@ -28,6 +28,7 @@
 #include "desktop/CWindowMessageEvent.h"
 #include "protect/tests/ProtectedFileWriter.h"
 #include "hotsync/users/UserData.h"
+#include "tests/support/TempDir.h"
 
 namespace {
 
@@ -170,9 +171,8 @@ std::string MakeRoot(const std::string& dir, std::int32_t* userId) {
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  char pattern[] = "/tmp/tallimor-view-bench-XXXXXX";
-  if (::mkdtemp(pattern) == nullptr) return 1;
-  const std::string dir = pattern;
+  tallimor::testing::TempDir temp("view-bench");  // removed when main returns
+  const std::string dir = temp.path();
   ::mkdir((dir + "/run").c_str(), 0700);
   setenv("XDG_RUNTIME_DIR", (dir + "/run").c_str(), 1);
 
@@ -200,6 +200,5 @@ int main(int argc, char** argv) {
     }
     g_app = nullptr;
   }
-  std::system(("rm -rf '" + dir + "'").c_str());
   return status;
 }

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "store/CPRecordFile.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
@@ -27,9 +28,6 @@ constexpr std::uint32_t kRecordBytes = 200;
 class BenchFile {
  public:
   BenchFile() {
-    char pattern[] = "/tmp/tallimor-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) std::abort();
-    dir_ = pattern;
     path_ = dir_ + "/record.dat";
     std::FILE* empty = std::fopen(path_.c_str(), "wb");
     if (!empty) std::abort();
@@ -48,14 +46,14 @@ class BenchFile {
     if (file.Save() != kOk) std::abort();
     size_ = static_cast<std::int64_t>(std::filesystem::file_size(path_));
   }
-  ~BenchFile() { std::filesystem::remove_all(dir_); }
 
   const std::string& Path() const { return path_; }
   const std::string& Dir() const { return dir_; }
   std::int64_t Size() const { return size_; }
 
  private:
-  std::string dir_;
+  testing::TempDir temp_{"bench"};  // removed with the file
+  const std::string dir_ = temp_.path();
   std::string path_;
   std::int64_t size_ = 0;
 };

@@ -11,18 +11,18 @@
 #include <vector>
 
 #include "hotsync/handheld/SyncManager.h"
+#include "tests/support/TempDir.h"
 
 namespace tallimor {
 namespace {
 
 struct Run {
-  std::string dir;
+  testing::TempDir temp{"bench"};  // removed after the handheld is let go
+  const std::string dir = temp.path();
   std::uint32_t connection = 0;
   std::vector<std::uint32_t> ids;
 
   explicit Run(std::size_t records) {
-    char pattern[] = "/tmp/tallimor-bench-XXXXXX";
-    dir = ::mkdtemp(pattern);
     Handheld::Create(dir, {"Bench", 1}, nullptr);
     SyncAttachHandheld(dir.c_str());
     SyncOpenConduit(&connection);
@@ -46,7 +46,6 @@ struct Run {
   ~Run() {
     SyncCloseConduit(connection);
     SyncDetachHandheld();
-    std::filesystem::remove_all(dir);
   }
   std::uint8_t Open() {
     std::uint8_t handle = 0;
