@@ -5,6 +5,7 @@
 #include "desktop/DialogUnits.h"
 
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QStringList>
 
@@ -12,9 +13,13 @@ namespace tallimor {
 
 QFont DialogFont() {
   // The desktop's own font and size; the Japanese fonts follow it for the characters it
-  // lacks, so that the program's texts render on a desktop set to a Latin font.
+  // lacks, so that the program's texts render on a desktop set to a Latin font. Without
+  // a desktop theme that font is a generic name ("Sans Serif") that only the font
+  // matcher resolves, to the desktop's default family: it is resolved first, since in a
+  // list of families a name no font has is passed over, and the Japanese fonts would
+  // then draw every character.
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  QStringList families{font.family()};
+  QStringList families{QFontInfo(font).family()};
   families << QStringLiteral("IPAGothic") << QStringLiteral("Noto Sans CJK JP")
            << QStringLiteral("Noto Sans CJK");
   font.setFamilies(families);

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTreeView>
+#include <string>
 
 #include "desktop/CEditCategoryDlg.h"
 #include "desktop/CEditRecordDlg.h"
@@ -146,17 +147,27 @@ TEST_F(EditRecordDlgTest, TheTextStopsAt32767BytesWithLineBreaksCountingTwo) {
 }
 
 TEST_F(EditRecordDlgTest, TheStoredPlacementIsRestoredAndWrittenByOk) {
-  CProfile(profile_).WriteString("Position", "EditRecord", "0:1:-1:-1:-1:-1:10:20:400:300");
+  // Sizes above the template's minimum, which grows with the desktop's font.
+  auto first = Dialog(0);
+  const int width = first->MinimumSize().width() + 30;
+  const int height = first->MinimumSize().height() + 30;
+  first->reject();
+  const auto placement = [](int left, int top, int right, int bottom) {
+    return "0:1:-1:-1:-1:-1:" + std::to_string(left) + ":" + std::to_string(top) + ":" +
+           std::to_string(right) + ":" + std::to_string(bottom);
+  };
+  const std::string stored = placement(10, 20, 10 + width, 20 + height);
+  CProfile(profile_).WriteString("Position", "EditRecord", stored);
   auto dialog = Dialog(0);
-  EXPECT_EQ(dialog->geometry(), QRect(10, 20, 390, 280));
+  EXPECT_EQ(dialog->geometry(), QRect(10, 20, width, height));
   dialog->move(30, 40);
   dialog->reject();
-  EXPECT_EQ(Placement(), "0:1:-1:-1:-1:-1:10:20:400:300");  // Cancel writes nothing
+  EXPECT_EQ(Placement(), stored);  // Cancel writes nothing
 
   auto again = Dialog(0);
-  again->setGeometry(50, 60, 420, 310);
+  again->setGeometry(50, 60, width + 20, height + 10);
   again->accept();
-  EXPECT_EQ(Placement(), "0:1:-1:-1:-1:-1:50:60:470:370");
+  EXPECT_EQ(Placement(), placement(50, 60, 70 + width, 70 + height));
 }
 
 TEST_F(EditRecordDlgTest, AMalformedPlacementLeavesTheTemplateSize) {

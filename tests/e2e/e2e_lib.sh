@@ -58,9 +58,11 @@ e2e_start() {
   # tried again. The scenario itself runs only once, in the first server that answers.
   exec 9>"${TMPDIR:-/tmp}/tallimor-e2e-xvfb.lock"
   flock 9
+  # -noreset: a server that resets when its last client leaves refuses the connections
+  # made meanwhile, and a scenario that restarts the program can leave it no client.
   for attempt in 1 2 3 4 5; do
     status=0
-    xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$@" >"$E2E_WORK/xvfb.out" 2>&1 || status=$?
+    xvfb-run -a -s "-screen 0 1024x768x24 -noreset" bash "$0" "$@" >"$E2E_WORK/xvfb.out" 2>&1 || status=$?
     [ -e "$E2E_WORK/x-started" ] && break
   done
   exec 9>&-
