@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-FileCopyrightText: The Tallimor authors
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Five small faults of the real window, each checked as a user sees it, in screenshots
 # of the program under X read pixel by pixel (the text is dark, the window's
 # background and the list's white are not): the About box's notice shown whole, a
