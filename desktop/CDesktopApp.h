@@ -65,6 +65,19 @@ class CDesktopApp : public QObject {
   Q_OBJECT
 
  public:
+  // Counts a modal box, prompt or file dialog as an open dialog while it lives: a
+  // HotSync must not write and reload the file under code that waits for its answer.
+  class OpenDialogScope {
+   public:
+    explicit OpenDialogScope(CDesktopApp& app) : app_(app) { app_.DialogOpened(0); }
+    ~OpenDialogScope() { app_.DialogOpened(1); }
+    OpenDialogScope(const OpenDialogScope&) = delete;
+    OpenDialogScope& operator=(const OpenDialogScope&) = delete;
+
+   private:
+    CDesktopApp& app_;
+  };
+
   explicit CDesktopApp(DesktopOptions options);
   // Destroys the main frame, then the current store (which writes it back if it changed).
   ~CDesktopApp() override;
@@ -288,19 +301,6 @@ class CDesktopApp : public QObject {
   Result AcquireInstanceLock();
   // Asks the running instance to come forward if it is logged in.
   void ActivateRunningInstance() const;
-  // Counts a modal box or prompt as an open dialog while it lives: a HotSync must not
-  // write and reload the file under code that waits for its answer.
-  class OpenDialogScope {
-   public:
-    explicit OpenDialogScope(CDesktopApp& app) : app_(app) { app_.DialogOpened(0); }
-    ~OpenDialogScope() { app_.DialogOpened(1); }
-    OpenDialogScope(const OpenDialogScope&) = delete;
-    OpenDialogScope& operator=(const OpenDialogScope&) = delete;
-
-   private:
-    CDesktopApp& app_;
-  };
-
   // Asks for the password of a user without data again; true when both agree.
   bool ConfirmNewPassword(const std::string& password);
   // RestoreKeptMemos for one file; true when its memos were merged and saved.

@@ -34,18 +34,6 @@ namespace {
 
 QString Str(int id) { return QString::fromUtf8(LoadString(id)); }
 
-// Counts a file dialog as an open dialog, as the program's own dialogs are counted.
-class DialogScope {
- public:
-  explicit DialogScope(CDesktopApp& app) : app_(app) { app_.DialogOpened(0); }
-  ~DialogScope() { app_.DialogOpened(1); }
-  DialogScope(const DialogScope&) = delete;
-  DialogScope& operator=(const DialogScope&) = delete;
-
- private:
-  CDesktopApp& app_;
-};
-
 // Why an import was refused, and where in the file.
 QString ProblemDetail(const ImportProblem& problem) {
   QString detail = Str(kIdsImportFault + static_cast<int>(problem.fault) - 1);
@@ -98,7 +86,7 @@ void CMemoExchange::Export(CDesktopApp& app, QWidget* parent, const std::vector<
   QString filter = filters.front();
   QString path;
   {
-    DialogScope scope(app);
+    CDesktopApp::OpenDialogScope scope(app);
     path = QFileDialog::getSaveFileName(parent, Str(kIdsExportCaption), QString(), filters.join(";;"), &filter,
                                         QFileDialog::DontConfirmOverwrite);
   }
@@ -148,7 +136,7 @@ void CMemoExchange::Import(CDesktopApp& app) {
   }
   QString path;
   {
-    DialogScope scope(app);
+    CDesktopApp::OpenDialogScope scope(app);
     path = QFileDialog::getOpenFileName(app.LastActivePopup(), Str(kIdsImportCaption), QString(),
                                         QStringList{Str(kIdsFilterImport), Str(kIdsFilterCsv),
                                                     Str(kIdsFilterText)}.join(";;"));
@@ -195,7 +183,7 @@ void CMemoExchange::Import(CDesktopApp& app) {
 void CMemoExchange::OpenBackup(CDesktopApp& app) {
   QString path;
   {
-    DialogScope scope(app);
+    CDesktopApp::OpenDialogScope scope(app);
     path = QFileDialog::getOpenFileName(app.LastActivePopup(), Str(kIdsBackupCaption), QString(),
                                         Str(kIdsFilterBackup));
   }
@@ -212,7 +200,7 @@ void CMemoExchange::OpenBackup(CDesktopApp& app) {
   }
   CPasswordPromptDlg prompt(Str(kIdsBackupCaption), Str(kIdsBackupPassword), app.LastActivePopup());
   {
-    DialogScope scope(app);
+    CDesktopApp::OpenDialogScope scope(app);
     if (prompt.exec() != QDialog::Accepted) return;
   }
   QByteArray typed = prompt.Password()->text().toUtf8();
