@@ -12,16 +12,14 @@ namespace {
 
 constexpr char kMemoLineStart[] = "      | ";
 
-}  // namespace
-
-std::string JsonUtf8(std::string_view utf8) {
+std::string JsonQuoted(std::string_view bytes, bool escapeNonAscii) {
   std::string text = "\"";
-  for (const char ch : utf8) {
+  for (const char ch : bytes) {
     const unsigned char c = static_cast<unsigned char>(ch);
     if (c == '"' || c == '\\') {
       text.push_back('\\');
       text.push_back(ch);
-    } else if (c < 0x20 || c == 0x7F) {
+    } else if (c < 0x20 || c == 0x7F || (escapeNonAscii && c > 0x7F)) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
       text += escaped;
@@ -31,6 +29,12 @@ std::string JsonUtf8(std::string_view utf8) {
   }
   return text + "\"";
 }
+
+}  // namespace
+
+std::string JsonUtf8(std::string_view utf8) { return JsonQuoted(utf8, false); }
+
+std::string JsonBytes(std::string_view bytes) { return JsonQuoted(bytes, true); }
 
 void WriteMemoLines(std::string_view utf8, std::ostream& out) {
   std::string line = kMemoLineStart;

@@ -32,25 +32,6 @@ std::string Hex(const std::uint8_t* bytes, std::size_t n) {
   return text;
 }
 
-// A JSON string literal of raw bytes; bytes outside printable ASCII become \u00XX.
-std::string JsonString(const char* bytes, std::size_t n) {
-  std::string text = "\"";
-  for (std::size_t i = 0; i < n; ++i) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    if (c == '"' || c == '\\') {
-      text.push_back('\\');
-      text.push_back(static_cast<char>(c));
-    } else if (c < 0x20 || c >= 0x7F) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      text += escaped;
-    } else {
-      text.push_back(static_cast<char>(c));
-    }
-  }
-  return text + "\"";
-}
-
 // Printable text for the listing: printable ASCII as is, other bytes as \xHH. Both
 // bytes of a code page 932 double-byte character are escaped, so that a trail byte
 // in the ASCII range does not read as a letter.
@@ -141,7 +122,7 @@ void JsonBlock(const InfoBlock* block, std::ostream& out) {
     return;
   }
   const std::string name = block->Name();
-  out << "{\"name\": " << JsonString(name.data(), name.size()) << ", \"capacity\": " << block->Capacity()
+  out << "{\"name\": " << JsonBytes(name) << ", \"capacity\": " << block->Capacity()
       << ", \"used\": " << block->Used() << ", \"reserved\": " << block->Reserved() << ", \"data\": \""
       << Hex(block->Data(), block->Used()) << "\"}";
 }
@@ -208,9 +189,9 @@ void WriteDumpJson(const MemoFile& file, std::ostream& out) {
     const std::string name = HeaderName(*h);
     const std::string creator = FourChars(h->creator);
     const std::string type = FourChars(h->type);
-    out << "{\"name\": " << JsonString(name.data(), name.size()) << ", \"version\": " << h->version
-        << ", \"dbVersion\": " << h->dbVersion << ", \"creator\": " << JsonString(creator.data(), 4)
-        << ", \"type\": " << JsonString(type.data(), 4) << ", \"flags\": " << h->flags
+    out << "{\"name\": " << JsonBytes(name) << ", \"version\": " << h->version
+        << ", \"dbVersion\": " << h->dbVersion << ", \"creator\": " << JsonBytes(creator)
+        << ", \"type\": " << JsonBytes(type) << ", \"flags\": " << h->flags
         << ", \"modDate\": " << h->modDate << ", \"modNumber\": " << h->modNumber
         << ", \"createDate\": " << h->createDate << ", \"backupDate\": " << h->backupDate
         << ", \"recordCount\": " << h->recordCount << "}";
